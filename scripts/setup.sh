@@ -3,10 +3,14 @@
 # Usage: scripts/setup.sh            (as root, or with sudo available)
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ g++-multilib binutils file
-  libgtest-dev googletest libbenchmark-dev
-)
+# Every scripts/packages/*.list names Debian packages, one per line ('#' starts a comment).
+packages=()
+for list in "$(dirname "$0")"/packages/*.list; do
+  while read -r line; do
+    line="${line%%#*}"
+    for p in $line; do packages+=("$p"); done
+  done < "$list"
+done
 
 missing=()
 for p in "${packages[@]}"; do
