@@ -1,42 +1,683 @@
 #include "effect/FilterEffect.h"
 
+#include "dsp/NumberConversion.h"
+#include "parameters/ChoiceParameter.h"
+#include "parameters/FloatParameter.h"
+#include "parameters/FrequencyParameter.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
 #include <new>
 
 namespace
 {
-
-constexpr int32_t kNumPrograms = 1;
-constexpr int32_t kNumParams = 12;
-constexpr int32_t kNumOutputs = 2;
-
-} // namespace
-
-FilterEffect::FilterEffect(audioMasterCallback audioMasterIn) : EffectBaseX(audioMasterIn, kNumPrograms, kNumParams)
+/// One "LFO Freq" entry: its name and how many oscillator cycles it makes per quarter note (a bar is four).
+struct NoteLength
 {
+    const char* name;
+    double cyclesPerQuarterNote;
+};
+
+constexpr NoteLength kNoteLengths[] = {
+    {"1/16 bar", 4.0}, {"1/8 bar", 2.0},   {"1/4 bar", 1.0},    {"1/2 bar", 0.5},      {"1 bar", 0.25},
+    {"2 bars", 0.125}, {"4 bars", 0.0625}, {"8 bars", 0.03125}, {"16 bars", 0.015625}, {"32 bars", 0.0078125},
+};
+constexpr int32_t kNoteLengthCount = static_cast<int32_t>(std::size(kNoteLengths));
+constexpr int32_t kDefaultNoteLength = 4; // "1 bar"
+
+constexpr const char* kFilterTypeNames[] = {"Low Pass", "High Pass", "Dual LP/HP"};
+constexpr const char* kLfoSyncNames[] = {"Whole", "Dotted", "Triplet", "Free"};
+constexpr const char* kLfoDirectionNames[] = {"Down", "Up"};
+// Entry 0 plays the oscillator's shape 0 (a sine) and entry 1 its shape 1 (a triangle), whatever the names say.
+constexpr const char* kLfoShapeNames[] = {"Triangle", "Sinus", "Sawtooth", "Square", "Exponent"};
+constexpr int32_t kFilterTypeCount = static_cast<int32_t>(std::size(kFilterTypeNames));
+constexpr int32_t kLfoSyncCount = static_cast<int32_t>(std::size(kLfoSyncNames));
+constexpr int32_t kLfoDirectionCount = static_cast<int32_t>(std::size(kLfoDirectionNames));
+constexpr int32_t kLfoShapeCount = static_cast<int32_t>(std::size(kLfoShapeNames));
+
+/// A float parameter of the effect: where it lives, what it is called, its range and its default plain value.
+struct FloatParameterEntry
+{
+    int32_t index;
+    const char* name;
+    float minimum;
+    float maximum;
+    float defaultValue;
+};
+
+constexpr FloatParameterEntry kFloatParameterEntries[] = {
+    {FilterEffect::kPreSaturation, "Pre Saturation", 0.0f, 1.0f, 0.0f},
+    {FilterEffect::kFilterReso, "Filter Reso", 1.0f, 4.0f, 1.0f},
+    {FilterEffect::kLfoAmount, "LFO Amount", 0.0f, 1.0f, 0.0f},
+    {FilterEffect::kLfoPhase, "LFO Phase", 0.0f, 1.0f, 0.0f},
+    {FilterEffect::kPostSaturation, "Post Saturation", 0.0f, 1.0f, 0.0f},
+    {FilterEffect::kMix, "Mix", 0.0f, 1.0f, 1.0f},
+};
+
+constexpr int kDisplaySize = Parameter::kTextSize; // bytes of a display text, terminator included
+constexpr int32_t kEffectNameLength = 32;
+constexpr int32_t kVendorTextLength = 64;
+
+constexpr double kSaturationGlide = 0.2; // share of the distance to the target covered per block
+constexpr double kMixGlide = 0.3;
+constexpr double kPhaseGlide = 0.2;
+constexpr double kSettleDistance = 1e-6; // closer than this, a glide lands on its target
+
+constexpr double kDottedFactor = 1.5;
+constexpr double kTripletFactor = 0.6666666666666666;
+constexpr double kMinutesPerSecond = 0.016666666666666666;
+constexpr int32_t kSteadyRequestInterval = 8; // blocks per time request while nothing changes
+constexpr double kDefaultBarLength = 4.0;     // quarter notes
+
+/// NaN-safe clamp: a NaN gives the minimum.
+double clampToRange(double v, double minimum, double maximum) noexcept
+{
+    if (!(v >= minimum))
+        return minimum;
+    if (v > maximum)
+        return maximum;
+    return v;
 }
 
-void FilterEffect::processReplacing(float**, float** outputs, int32_t sampleFrames) noexcept
+/// One smoothing step towards target; lands on the target once within kSettleDistance of it.
+double glide(double value, double target, double factor) noexcept
 {
-    if (outputs == nullptr || sampleFrames <= 0)
-        return;
-    for (int32_t channel = 0; channel < kNumOutputs; ++channel)
+    if (value == target)
+        return value;
+    value = value + (target - value) * factor;
+    if (std::fabs(target - value) < kSettleDistance)
+        value = target;
+    return value;
+}
+
+/// One saturation stage over a channel: y = shape(x) * (amount / 2) + (1 - amount * 0.7) * x, clamped to [-1, 1].
+void saturate(const Waveshaper& shaper, double amount, const float* in, float* out, int32_t frames) noexcept
+{
+    const double shapedShare = amount * 0.5;
+    const double plainShare = 1.0 - amount * 0.7;
+    for (int32_t i = 0; i < frames; ++i)
     {
-        float* const out = outputs[channel];
-        if (out == nullptr)
-            continue;
-        for (int32_t i = 0; i < sampleFrames; ++i)
-            out[i] = 0.0f;
+        const double x = in[i];
+        double y = shaper.shape(x) * shapedShare + plainShare * x;
+        if (y > 1.0)
+            y = 1.0;
+        else if (y < -1.0)
+            y = -1.0;
+        out[i] = static_cast<float>(y);
     }
 }
 
-EffectBase* createFilterEffect(audioMasterCallback audioMaster)
+void copyChannel(const float* in, float* out, int32_t frames) noexcept
+{
+    if (in != out && frames > 0)
+        std::memmove(out, in, static_cast<size_t>(frames) * sizeof(float));
+}
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------------------
+// Construction
+
+FilterEffect::FilterEffect(audioMasterCallback hostCallback)
+    : EffectBaseX(hostCallback, 1, kNumParameters), primaryBiquad(getSampleRate()), secondaryBiquad(getSampleRate()),
+      lfo(getSampleRate()), processingRate(getSampleRate())
+{
+    setCanReplacing(true);
+    setNumInputs(2);
+    setNumOutputs(2);
+    setUniqueId(kUniqueId);
+
+    for (const FloatParameterEntry& entry : kFloatParameterEntries)
+    {
+        auto parameter =
+            std::make_unique<FloatParameter>(entry.name, "", entry.minimum, entry.maximum, entry.defaultValue);
+        floatParameters[entry.index] = parameter.get();
+        parameters[entry.index] = std::move(parameter);
+    }
+
+    auto frequency = std::make_unique<FrequencyParameter>();
+    filterFrequency = frequency.get();
+    parameters[kFilterFreq] = std::move(frequency);
+
+    const char* noteLengthNames[kNoteLengthCount];
+    for (int32_t i = 0; i < kNoteLengthCount; ++i)
+        noteLengthNames[i] = kNoteLengths[i].name;
+
+    parameters[kFilterType] =
+        std::make_unique<ChoiceParameter>("Filter Type", "", kFilterTypeCount, kFilterTypeNames, kTypeLowPass);
+    parameters[kLfoFreq] =
+        std::make_unique<ChoiceParameter>("LFO Freq", "", kNoteLengthCount, noteLengthNames, kDefaultNoteLength);
+    parameters[kLfoSync] = std::make_unique<ChoiceParameter>("LFO Sync", "", kLfoSyncCount, kLfoSyncNames, kSyncWhole);
+    parameters[kLfoDirection] =
+        std::make_unique<ChoiceParameter>("LFO Direction", "", kLfoDirectionCount, kLfoDirectionNames, kDirectionDown);
+    parameters[kLfoShape] = std::make_unique<ChoiceParameter>("LFO Shape", "", kLfoShapeCount, kLfoShapeNames, 0);
+}
+
+FilterEffect::~FilterEffect() = default;
+
+EffectBase* createFilterEffect(audioMasterCallback hostCallback)
 {
     try
     {
-        return new (std::nothrow) FilterEffect(audioMaster);
+        return new (std::nothrow) FilterEffect(hostCallback);
     }
     catch (...)
     {
-        return nullptr; // construction failed
+        return nullptr;
     }
+}
+
+// ---------------------------------------------------------------------------------------------------------------------
+// Block processing
+
+void FilterEffect::processReplacing(float** inputs, float** outputs, int32_t sampleFrames) noexcept
+{
+    if (inputs == nullptr || outputs == nullptr || inputs[0] == nullptr || inputs[1] == nullptr ||
+        outputs[0] == nullptr || outputs[1] == nullptr)
+        return;
+    const int32_t frames = sampleFrames > 0 ? sampleFrames : 0;
+    const float* inLeft = inputs[0];
+    const float* inRight = inputs[1];
+    float* outLeft = outputs[0];
+    float* outRight = outputs[1];
+
+    followSampleRate();
+    updateBlockParameters();
+    updateLfo();
+
+    // mix stays as it is until the end of the block, so the dry copy is made in exactly the blocks that are mixed.
+    // It is taken before the outputs are written, which keeps the dry signal when processing in place.
+    const bool mixing = mix < 1.0 && ensureDryCapacity(frames);
+    if (mixing)
+    {
+        copyChannel(inLeft, dryLeft.get(), frames);
+        copyChannel(inRight, dryRight.get(), frames);
+    }
+
+    if (preSaturation > 0.0)
+    {
+        saturate(preShaper, preSaturation, inLeft, outLeft, frames);
+        saturate(preShaper, preSaturation, inRight, outRight, frames);
+    }
+    else
+    {
+        copyChannel(inLeft, outLeft, frames);
+        copyChannel(inRight, outRight, frames);
+    }
+
+    if (filterType == kTypeDual)
+        filterDual(outLeft, outRight, frames);
+    else
+        filterSingle(outLeft, outRight, frames);
+    clearNonFiniteHistory();
+
+    if (postSaturation > 0.0)
+    {
+        saturate(postShaper, postSaturation, outLeft, outLeft, frames);
+        saturate(postShaper, postSaturation, outRight, outRight, frames);
+    }
+
+    if (mixing)
+    {
+        const double wet = mix;
+        const double dry = 1.0 - wet;
+        for (int32_t i = 0; i < frames; ++i)
+        {
+            outLeft[i] = static_cast<float>(dryLeft[i] * dry + outLeft[i] * wet);
+            outRight[i] = static_cast<float>(dryRight[i] * dry + outRight[i] * wet);
+        }
+    }
+}
+
+void FilterEffect::followSampleRate() noexcept
+{
+    const float rate = getSampleRate();
+    if (!std::isfinite(rate) || !(rate > 0.0f) || rate == processingRate)
+        return;
+    processingRate = rate;
+    primaryBiquad.setSampleRate(rate);
+    secondaryBiquad.setSampleRate(rate);
+    lfo.setSampleRate(rate);
+}
+
+double FilterEffect::plainInRange(int32_t index) const noexcept
+{
+    const FloatParameter& parameter = *floatParameters[index];
+    return clampToRange(parameter.getPlainValue(), parameter.getMinimum(), parameter.getMaximum());
+}
+
+void FilterEffect::updateBlockParameters() noexcept
+{
+    preSaturation = glide(preSaturation, plainInRange(kPreSaturation), kSaturationGlide);
+    postSaturation = glide(postSaturation, plainInRange(kPostSaturation), kSaturationGlide);
+    mix = glide(mix, plainInRange(kMix), kMixGlide);
+    lfoAmount = plainInRange(kLfoAmount);
+    lfoDirection = parameters[kLfoDirection]->getIntValue();
+
+    const int32_t shape = parameters[kLfoShape]->getIntValue();
+    if (shape != lfoShape)
+    {
+        lfoShape = shape;
+        lfo.setShape(shape);
+    }
+
+    previousCutoffPosition = cutoffPosition;
+    cutoffPosition = parameters[kFilterFreq]->getValue();
+    if ((cutoffPosition <= 0.5) != (previousCutoffPosition <= 0.5))
+        startCrossfade();
+
+    resonance = plainInRange(kFilterReso);
+    filterType = parameters[kFilterType]->getIntValue();
+}
+
+void FilterEffect::startCrossfade() noexcept
+{
+    // 5 ms at the current sample rate, with the constants as single-precision numbers and the product in double.
+    const double rate = getSampleRate();
+    int32_t length = 1;
+    if (std::isfinite(rate))
+        length = truncateToInt32(rate * static_cast<double>(5.0f) * static_cast<double>(0.001f));
+    if (length < 1)
+        length = 1;
+    crossfadeLength = length;
+    crossfadeCounter = length;
+}
+
+bool FilterEffect::ensureDryCapacity(int32_t frames) noexcept
+{
+    if (frames == dryCapacity)
+        return true;
+    dryLeft.reset();
+    dryRight.reset();
+    dryCapacity = 0;
+    if (frames <= 0)
+        return true;
+    if (static_cast<uint64_t>(frames) > SIZE_MAX / sizeof(float))
+        return false;
+    dryLeft.reset(new (std::nothrow) float[static_cast<size_t>(frames)]);
+    dryRight.reset(new (std::nothrow) float[static_cast<size_t>(frames)]);
+    if (!dryLeft || !dryRight)
+    {
+        // Without both buffers the block goes unmixed; the next block tries again.
+        dryLeft.reset();
+        dryRight.reset();
+        return false;
+    }
+    dryCapacity = frames;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------------------------------
+// Tempo sync
+
+double FilterEffect::syncedLfoRate() const noexcept
+{
+    const int32_t noteLength = parameters[kLfoFreq]->getIntValue();
+    double rate = kNoteLengths[0].cyclesPerQuarterNote;
+    if (noteLength > 0 && noteLength < kNoteLengthCount)
+        rate = kNoteLengths[noteLength].cyclesPerQuarterNote;
+
+    const int32_t sync = parameters[kLfoSync]->getIntValue();
+    if (sync == kSyncDotted)
+        rate *= kDottedFactor;
+    else if (sync == kSyncTriplet)
+        rate *= kTripletFactor;
+    return rate;
+}
+
+double FilterEffect::freeLfoRateHz(float positionNormalised) noexcept
+{
+    const float lnLowest = static_cast<float>(std::log(static_cast<double>(0.01f))); // 0.01 Hz
+    const double lnHighest = std::log(24.0);                                         // 24 Hz
+    const double lo = lnLowest;
+    return std::exp(lo + static_cast<double>(positionNormalised) * (lnHighest - lo));
+}
+
+double FilterEffect::barOffset(double positionQuarters, double barStartQuarters, double barLengthQuarters) noexcept
+{
+    // The same as adding or subtracting whole bars until the distance lies in range, without a loop whose length
+    // the host's numbers decide. A position exactly on a later bar line counts as the end of the bar before it.
+    const double distance = positionQuarters - barStartQuarters;
+    if (!std::isfinite(distance) || !(barLengthQuarters > 0.0))
+        return 0.0;
+    double offset = std::fmod(distance, barLengthQuarters);
+    if (offset < 0.0)
+        offset = offset + barLengthQuarters;
+    else if (offset == 0.0)
+        offset = distance > 0.0 ? barLengthQuarters : 0.0;
+    return offset;
+}
+
+void FilterEffect::updateLfo() noexcept
+{
+    if (parameters[kLfoSync]->getIntValue() == kSyncFree)
+    {
+        lfoRate = freeLfoRateHz(parameters[kLfoFreq]->getValue());
+        lfo.setRate(lfoRate);
+        return;
+    }
+
+    bool changed = false;
+    const double rate = syncedLfoRate();
+    if (rate != lfoRate)
+    {
+        lfoRate = rate;
+        changed = true;
+    }
+
+    const double phaseTarget = plainInRange(kLfoPhase);
+    if (lfoPhase != phaseTarget)
+    {
+        lfoPhase = glide(lfoPhase, phaseTarget, kPhaseGlide);
+        changed = true;
+    }
+    else if (!changed)
+    {
+        // Counting stops at 0, so blocks without an answer from the host cannot run the count out of range.
+        if (syncCountdown > 0)
+            --syncCountdown;
+        if (syncCountdown > 0)
+            return;
+    }
+
+    const VstTimeInfo* time = getTimeInfo(kTempoSyncTimeMask);
+    if (time == nullptr)
+        return;
+    const double tempo = time->tempo;             // beats per minute
+    const double position = time->ppqPos;         // quarter notes
+    const double barStartPos = time->barStartPos; // quarter notes
+    const int32_t flags = time->flags;
+    const int32_t numerator = time->timeSigNumerator;
+    const bool barsValid = (flags & kVstBarsValid) != 0;
+    if (!std::isfinite(tempo) || !std::isfinite(position) || (barsValid && !std::isfinite(barStartPos)))
+        return;
+
+    const double bps = tempo * kMinutesPerSecond;
+    if (bps != beatsPerSecond)
+    {
+        beatsPerSecond = bps;
+        changed = true;
+    }
+    lfo.setRate(beatsPerSecond * lfoRate);
+
+    // A transport that stands, jumps back or sits at the start re-aligns the phase.
+    if (lastPpqPosition >= position || position == 0.0)
+        changed = true;
+    lastPpqPosition = position;
+
+    if (!changed)
+    {
+        syncCountdown = kSteadyRequestInterval;
+        return;
+    }
+
+    syncCountdown = 0;
+    double barStart = 0.0;
+    double barLength = kDefaultBarLength;
+    if (barsValid)
+        barStart = barStartPos;
+    if ((flags & kVstTimeSigValid) != 0 && numerator > 0)
+        barLength = static_cast<double>(numerator); // the numerator counts quarter notes, whatever the denominator
+
+    double offset = 0.0;
+    if (barStart != position)
+        offset = barOffset(position, barStart, barLength);
+    lfo.setPhase(offset * lfoRate + lfoPhase);
+}
+
+// ---------------------------------------------------------------------------------------------------------------------
+// Filter routines
+
+FilterEffect::CutoffScale FilterEffect::cutoffScale() const noexcept
+{
+    CutoffScale scale;
+    scale.minimumHz = filterFrequency->getMinimum();
+    scale.maximumHz = filterFrequency->getMaximum();
+    scale.lnMinimum = std::log(scale.minimumHz);
+    scale.lnSpan = std::log(scale.maximumHz) - scale.lnMinimum;
+    return scale;
+}
+
+double FilterEffect::cutoffHz(double position, const CutoffScale& scale) noexcept
+{
+    double hz = std::exp(scale.lnMinimum + scale.lnSpan * position);
+    if (hz > scale.maximumHz)
+        hz = scale.maximumHz;
+    else if (hz < scale.minimumHz)
+        hz = scale.minimumHz;
+    return hz;
+}
+
+double FilterEffect::modulatedPosition(double position, double lfoValue) const noexcept
+{
+    const double depth = lfoAmount * lfoValue;
+    if (lfoDirection == kDirectionUp)
+        return position + (1.0 - position) * depth; // towards the top of the range
+    return position - position * depth;             // towards the bottom
+}
+
+void FilterEffect::filterSingle(float* left, float* right, int32_t frames) noexcept
+{
+    if (frames <= 0)
+        return;
+    const CutoffScale scale = cutoffScale();
+    const bool modulated = lfoAmount > 0.0;
+    const double steadyHz = cutoffHz(cutoffPosition, scale);
+    for (int32_t i = 0; i < frames; ++i)
+    {
+        const double lfoValue = lfo.next(); // the oscillator runs on, heard or not
+        const double hz = modulated ? cutoffHz(modulatedPosition(cutoffPosition, lfoValue), scale) : steadyHz;
+        primaryBiquad.update(filterType, hz, resonance);
+        left[i] = static_cast<float>(primaryBiquad.process(0, left[i]));
+        right[i] = static_cast<float>(primaryBiquad.process(1, right[i]));
+    }
+}
+
+void FilterEffect::filterDual(float* left, float* right, int32_t frames) noexcept
+{
+    if (frames <= 0)
+        return;
+    // One knob: the low-pass sweeps the lower half of the position range, the high-pass the upper half.
+    const CutoffScale scale = cutoffScale();
+    const bool modulated = lfoAmount > 0.0;
+    const double lowPosition = cutoffPosition * 2.0;
+    const double highPosition = (cutoffPosition - 0.5) * 2.0;
+    const double steadyLowHz = cutoffHz(lowPosition, scale);
+    const double steadyHighHz = cutoffHz(highPosition, scale);
+    const bool lowHeard = cutoffPosition <= 0.5;
+    for (int32_t i = 0; i < frames; ++i)
+    {
+        const double lfoValue = lfo.next();
+
+        const double lowHz = modulated ? cutoffHz(modulatedPosition(lowPosition, lfoValue), scale) : steadyLowHz;
+        primaryBiquad.update(LowPass, lowHz, resonance);
+        const float lowLeft = static_cast<float>(primaryBiquad.process(0, left[i]));
+        const float lowRight = static_cast<float>(primaryBiquad.process(1, right[i]));
+
+        const double highHz = modulated ? cutoffHz(modulatedPosition(highPosition, lfoValue), scale) : steadyHighHz;
+        secondaryBiquad.update(HighPass, highHz, resonance);
+        const float highLeft = static_cast<float>(secondaryBiquad.process(0, left[i]));
+        const float highRight = static_cast<float>(secondaryBiquad.process(1, right[i]));
+
+        const float heardLeft = lowHeard ? lowLeft : highLeft;
+        const float heardRight = lowHeard ? lowRight : highRight;
+        if (crossfadeCounter > 0)
+        {
+            // Linear crossfade in single precision from the section heard before to the one heard now.
+            --crossfadeCounter;
+            const float t = static_cast<float>(crossfadeCounter) / static_cast<float>(crossfadeLength);
+            const float u = 1.0f - t;
+            const float fadingLeft = lowHeard ? highLeft : lowLeft;
+            const float fadingRight = lowHeard ? highRight : lowRight;
+            left[i] = u * heardLeft + t * fadingLeft;
+            right[i] = u * heardRight + t * fadingRight;
+        }
+        else
+        {
+            left[i] = heardLeft;
+            right[i] = heardRight;
+        }
+    }
+}
+
+void FilterEffect::clearNonFiniteHistory() noexcept
+{
+    // One non-finite sample would otherwise stay in the feedback path and silence the filter for good.
+    if (!primaryBiquad.historyIsFinite())
+        primaryBiquad.clearHistory();
+    if (!secondaryBiquad.historyIsFinite())
+        secondaryBiquad.clearHistory();
+}
+
+// ---------------------------------------------------------------------------------------------------------------------
+// Parameter access and display
+
+void FilterEffect::setParameter(int32_t index, float value) noexcept
+{
+    if (!isParameterIndex(index) || !std::isfinite(value))
+        return;
+    parameters[index]->setValue(value);
+}
+
+float FilterEffect::getParameter(int32_t index) noexcept
+{
+    if (!isParameterIndex(index))
+        return 0.0f;
+    return parameters[index]->getValue();
+}
+
+void FilterEffect::getParameterName(int32_t index, char* text) noexcept
+{
+    if (text == nullptr)
+        return;
+    if (isParameterIndex(index))
+        parameters[index]->getName(text);
+    else
+        text[0] = '\0';
+}
+
+void FilterEffect::getParameterLabel(int32_t index, char* label) noexcept
+{
+    if (label == nullptr)
+        return;
+    if (isParameterIndex(index))
+        parameters[index]->getLabel(label);
+    else
+        label[0] = '\0';
+}
+
+void FilterEffect::getParameterDisplay(int32_t index, char* text) noexcept
+{
+    if (text == nullptr)
+        return;
+    if (!isParameterIndex(index))
+        text[0] = '\0';
+    else if (index == kFilterFreq)
+        formatCutoffDisplay(text);
+    else if (index == kLfoFreq && parameters[kLfoSync]->getIntValue() == kSyncFree)
+        formatFreeRateDisplay(text);
+    else
+        parameters[index]->getDisplay(text);
+}
+
+void FilterEffect::formatCutoffDisplay(char* text) const noexcept
+{
+    // In Dual mode each half of the knob shows the frequency of the section it sweeps.
+    double position = filterFrequency->getValue();
+    const char* prefix = "";
+    if (parameters[kFilterType]->getIntValue() == kTypeDual)
+    {
+        if (position <= 0.5)
+        {
+            position = position * 2.0;
+            prefix = "LP";
+        }
+        else
+        {
+            position = (position - 0.5) * 2.0;
+            prefix = "HP";
+        }
+    }
+    const double lo = std::log(static_cast<double>(filterFrequency->getMinimum()));
+    const double hi = std::log(static_cast<double>(filterFrequency->getMaximum()));
+    const double hz = std::exp(lo + (hi - lo) * position);
+    std::snprintf(text, kDisplaySize, "%s %.0f", prefix, std::ceil(hz));
+}
+
+void FilterEffect::formatFreeRateDisplay(char* text) const noexcept
+{
+    std::snprintf(text, kDisplaySize, "%.2f Hz", freeLfoRateHz(parameters[kLfoFreq]->getValue()));
+}
+
+// ---------------------------------------------------------------------------------------------------------------------
+// Identity and program name
+
+void FilterEffect::setProgramName(char* name) noexcept
+{
+    if (name != nullptr)
+        copyBounded(programName, name, kProgramNameLength);
+}
+
+void FilterEffect::getProgramName(char* name) noexcept
+{
+    if (name != nullptr)
+        copyBounded(name, programName, kProgramNameLength);
+}
+
+bool FilterEffect::getEffectName(char* name) noexcept
+{
+    if (name == nullptr)
+        return false;
+    copyBounded(name, "Tessaloom", kEffectNameLength);
+    return true;
+}
+
+bool FilterEffect::getVendorString(char* text) noexcept
+{
+    if (text == nullptr)
+        return false;
+    copyBounded(text, "Vornmark", kVendorTextLength);
+    return true;
+}
+
+bool FilterEffect::getProductString(char* text) noexcept
+{
+    if (text == nullptr)
+        return false;
+    copyBounded(text, "Tessaloom", kVendorTextLength);
+    return true;
+}
+
+int32_t FilterEffect::getVendorVersion() noexcept
+{
+    return kVendorVersion;
+}
+
+// ---------------------------------------------------------------------------------------------------------------------
+// Test window
+
+FilterEffect::ProcessingState FilterEffect::getProcessingState() const noexcept
+{
+    ProcessingState state;
+    state.preSaturation = preSaturation;
+    state.postSaturation = postSaturation;
+    state.mix = mix;
+    state.lfoAmount = lfoAmount;
+    state.lfoDirection = lfoDirection;
+    state.lfoShape = lfoShape;
+    state.lfoPhase = lfoPhase;
+    state.cutoffPosition = cutoffPosition;
+    state.previousCutoffPosition = previousCutoffPosition;
+    state.resonance = resonance;
+    state.filterType = filterType;
+    state.crossfadeCounter = crossfadeCounter;
+    state.crossfadeLength = crossfadeLength;
+    state.lfoRate = lfoRate;
+    state.syncCountdown = syncCountdown;
+    state.lastPpqPosition = lastPpqPosition;
+    state.beatsPerSecond = beatsPerSecond;
+    state.dryCapacity = dryCapacity;
+    state.processingRate = processingRate;
+    return state;
 }

@@ -1,21 +1,208 @@
 #pragma once
 
+#include "dsp/Biquad.h"
+#include "dsp/Waveshaper.h"
 #include "host/EffectBaseX.h"
+#include "modulation/Lfo.h"
+#include "parameters/Parameter.h"
 
 #include <cstdint>
+#include <memory>
 
-/// Stand-in for the plug-in's effect object: sets nothing beyond the base (one input, two outputs, replacing
-/// processing, identifier 'NoEf'), offers one program and twelve parameters with the base's default answers, and
-/// writes silence.
+class FloatParameter;
+class FrequencyParameter;
+
+/// Tessaloom's effect: pre-saturation, a resonant low-pass, high-pass or dual low/high-pass filter whose cutoff a
+/// tempo-synchronised oscillator moves, post-saturation and a dry/wet mix, on two channels. The host reaches it
+/// through the record its base owns; twelve automatable parameters are its whole state besides the program name.
+///
+/// Threads: processReplacing and everything below it run on the host's audio thread; the parameter and text
+/// operations run on the host's other threads. They share only the parameter objects (whole 32-bit values read
+/// once per block) and no lock is taken anywhere.
 class FilterEffect : public EffectBaseX
 {
 public:
-    /// Builds the base with the host callback, 1 program and 12 parameters.
-    explicit FilterEffect(audioMasterCallback audioMaster);
+    /// Parameter indices as the host uses them.
+    enum ParameterIndex : int32_t
+    {
+        kPreSaturation = 0,
+        kFilterType = 1,
+        kFilterFreq = 2,
+        kFilterReso = 3,
+        kLfoAmount = 4,
+        kLfoFreq = 5,
+        kLfoSync = 6,
+        kLfoDirection = 7,
+        kLfoShape = 8,
+        kLfoPhase = 9,
+        kPostSaturation = 10,
+        kMix = 11,
+        kNumParameters = 12,
+    };
 
-    /// Writes sampleFrames zeros to both outputs.
+    /// Entries of "Filter Type"; Low Pass and High Pass equal the section types LowPass and HighPass.
+    enum FilterTypeEntry : int32_t
+    {
+        kTypeLowPass = 0,
+        kTypeHighPass = 1,
+        kTypeDual = 2,
+    };
+
+    /// Entries of "LFO Sync".
+    enum LfoSyncEntry : int32_t
+    {
+        kSyncWhole = 0,
+        kSyncDotted = 1,
+        kSyncTriplet = 2,
+        kSyncFree = 3,
+    };
+
+    /// Entries of "LFO Direction".
+    enum LfoDirectionEntry : int32_t
+    {
+        kDirectionDown = 0,
+        kDirectionUp = 1,
+    };
+
+    static constexpr int32_t kUniqueId = 0x57727978; // 'Wryx'
+    static constexpr int32_t kVendorVersion = 1001;
+    static constexpr int32_t kProgramNameLength = 24; // characters, terminator not counted
+
+    /// The per-block state of the chain, copied out for tests and diagnostics.
+    struct ProcessingState
+    {
+        double preSaturation;          // smoothed amount, 0..1
+        double postSaturation;         // smoothed amount, 0..1
+        double mix;                    // smoothed wet share, 0..1
+        double lfoAmount;              // 0..1
+        int32_t lfoDirection;          // "LFO Direction" entry
+        int32_t lfoShape;              // shape last handed to the oscillator
+        double lfoPhase;               // smoothed phase offset, cycles
+        double cutoffPosition;         // normalised "Filter Freq" of the current block
+        double previousCutoffPosition; // of the block before
+        double resonance;              // Q, 1..4
+        int32_t filterType;            // "Filter Type" entry
+        int32_t crossfadeCounter;      // samples left of the dual-mode crossfade
+        int32_t crossfadeLength;       // samples of the current crossfade
+        double lfoRate;                // cycles per quarter note while synced, Hz when free
+        int32_t syncCountdown;         // blocks left before the next time request
+        double lastPpqPosition;        // quarter notes, at the last time request
+        double beatsPerSecond;         // host tempo / 60
+        int32_t dryCapacity;           // frames held by each dry buffer
+        float processingRate;          // Hz, the rate the sections and the oscillator were last given
+    };
+
+    explicit FilterEffect(audioMasterCallback hostCallback);
+    ~FilterEffect() override;
+
+    /// Runs one block through the chain; outputs may be the inputs themselves.
     void processReplacing(float** inputs, float** outputs, int32_t sampleFrames) noexcept override;
+
+    /// Stores a finite normalised value in parameter index (0..11); anything else is ignored.
+    void setParameter(int32_t index, float value) noexcept override;
+    /// The normalised value of parameter index, as stored; 0 for an unknown index.
+    float getParameter(int32_t index) noexcept override;
+    /// Renames the program: at most 24 characters are kept.
+    void setProgramName(char* name) noexcept override;
+    /// Writes the program name: at most 24 characters and a zero at position 24.
+    void getProgramName(char* name) noexcept override;
+    /// Writes the unit of parameter index ("Hz" for "Filter Freq", else empty).
+    void getParameterLabel(int32_t index, char* label) noexcept override;
+    /// Writes the display text of parameter index, at most 24 bytes with the terminator.
+    void getParameterDisplay(int32_t index, char* text) noexcept override;
+    /// Writes the name of parameter index.
+    void getParameterName(int32_t index, char* text) noexcept override;
+    /// Writes "Tessaloom" (at most 32 characters).
+    bool getEffectName(char* name) noexcept override;
+    /// Writes "Vornmark" (at most 64 characters).
+    bool getVendorString(char* text) noexcept override;
+    /// Writes "Tessaloom" (at most 64 characters).
+    bool getProductString(char* text) noexcept override;
+    /// 1001.
+    int32_t getVendorVersion() noexcept override;
+
+    /// Oscillator cycles per quarter note for the current "LFO Freq" and "LFO Sync" selections.
+    double syncedLfoRate() const noexcept;
+    /// The free oscillator rate in Hz for a normalised "LFO Freq" position: 0.01 Hz at 0 to 24 Hz at 1, logarithmic.
+    static double freeLfoRateHz(float positionNormalised) noexcept;
+    /// Distance (quarter notes) from the last bar start to position, reduced into (0, barLength] for positions
+    /// after the bar start and [0, barLength) before it.
+    static double barOffset(double positionQuarters, double barStartQuarters, double barLengthQuarters) noexcept;
+
+    /// Copy of the per-block state.
+    ProcessingState getProcessingState() const noexcept;
+    /// The cutoff oscillator.
+    const Lfo& getLfo() const noexcept { return lfo; }
+    /// The section of every mode (the low-pass half in Dual).
+    const Biquad& getPrimaryBiquad() const noexcept { return primaryBiquad; }
+    /// The high-pass half in Dual.
+    const Biquad& getSecondaryBiquad() const noexcept { return secondaryBiquad; }
+
+private:
+    /// Logarithmic frequency axis of "Filter Freq", read once per block.
+    struct CutoffScale
+    {
+        double minimumHz;
+        double maximumHz;
+        double lnMinimum;
+        double lnSpan; // ln(maximum) - ln(minimum)
+    };
+
+    static bool isParameterIndex(int32_t index) noexcept { return index >= 0 && index < kNumParameters; }
+    /// The plain value of a float parameter, clamped to its range (a NaN gives the minimum).
+    double plainInRange(int32_t index) const noexcept;
+
+    void followSampleRate() noexcept;
+    void updateBlockParameters() noexcept;
+    void startCrossfade() noexcept;
+    /// Makes each dry buffer hold frames samples; false when the buffers could not be allocated.
+    bool ensureDryCapacity(int32_t frames) noexcept;
+    void updateLfo() noexcept;
+
+    CutoffScale cutoffScale() const noexcept;
+    static double cutoffHz(double position, const CutoffScale& scale) noexcept;
+    double modulatedPosition(double position, double lfoValue) const noexcept;
+    void filterSingle(float* left, float* right, int32_t frames) noexcept;
+    void filterDual(float* left, float* right, int32_t frames) noexcept;
+    void clearNonFiniteHistory() noexcept;
+
+    void formatCutoffDisplay(char* text) const noexcept;
+    void formatFreeRateDisplay(char* text) const noexcept;
+
+    char programName[kProgramNameLength + 1] = "Default";
+    std::unique_ptr<Parameter> parameters[kNumParameters];
+    FloatParameter* floatParameters[kNumParameters] = {}; // the float parameters by index; null for the others
+    FrequencyParameter* filterFrequency = nullptr;        // parameters[kFilterFreq], for its range
+
+    double preSaturation = 0.0;  // smoothed, 0..1
+    double postSaturation = 0.0; // smoothed, 0..1
+    double mix = 1.0;            // smoothed wet share, 0..1
+    double lfoAmount = 0.0;      // 0..1, this block
+    int32_t lfoDirection = kDirectionDown;
+    int32_t lfoShape = 0;        // the oscillator builds shape 0 itself
+    double lfoPhase = 0.0;       // smoothed "LFO Phase", cycles
+    double cutoffPosition = 1.0; // normalised "Filter Freq", this block
+    double previousCutoffPosition = 1.0;
+    double resonance = 1.0; // Q, 1..4
+    int32_t filterType = kTypeLowPass;
+    int32_t crossfadeCounter = 0; // samples left
+    int32_t crossfadeLength = 0;  // samples
+    double lfoRate = 0.0;         // cycles per quarter note while synced, Hz when free
+    int32_t syncCountdown = 0;    // blocks before the next time request
+    double lastPpqPosition = 0.0; // quarter notes
+    double beatsPerSecond = 2.0;  // 120 BPM until the host tells otherwise
+
+    Waveshaper preShaper{2};
+    Waveshaper postShaper{2};
+    Biquad primaryBiquad;   // every mode; the low-pass half of Dual
+    Biquad secondaryBiquad; // the high-pass half of Dual
+    Lfo lfo;
+    float processingRate; // Hz, last given to the sections and the oscillator
+
+    int32_t dryCapacity = 0; // frames per dry buffer
+    std::unique_ptr<float[]> dryLeft;
+    std::unique_ptr<float[]> dryRight;
 };
 
-/// Creates one FilterEffect for the host callback; null when allocation or construction fails.
-EffectBase* createFilterEffect(audioMasterCallback audioMaster);
+/// Creates the effect for a host callback; null when it cannot be created.
+EffectBase* createFilterEffect(audioMasterCallback hostCallback);
