@@ -12,4 +12,12 @@ for arch in 64 32; do
   echo "== $arch-bit tests =="
   ctest --test-dir "$dir" --output-on-failure --timeout 600 || status=1
 done
+
+# Further checks, each a script of its own: the Windows DLLs under wine, and the plug-in in a real DAW.
+for extra in scripts/test-windows.sh scripts/test-daw.sh; do
+  if [ -f "$extra" ]; then
+    echo "== $extra =="
+    bash "$extra" || status=1
+  fi
+done
 exit $status
