@@ -58,8 +58,10 @@ void Parameter::copyText(char* destination, const char* source) noexcept
     // Copying 23 bytes and zeroing the 24th gives the same bytes as copying 24 and then zeroing the 24th, but the
     // terminator is never overwritten, even for a moment, while a reader on another thread looks at the text.
     // A missing source counts as the empty text.
-    std::strncpy(destination, source != nullptr ? source : "", kTextSize - 1);
-    destination[kTextSize - 1] = '\0';
+    const char* const text = source != nullptr ? source : "";
+    const size_t length = strnlen(text, kTextSize - 1);
+    std::memcpy(destination, text, length);
+    std::memset(destination + length, 0, kTextSize - length);
 }
 
 void Parameter::formatValue(float v, char* text) noexcept

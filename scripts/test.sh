@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# Does all set-up, builds the native 64-bit and the 32-bit x86 builds, and runs every test of both.
+# Does all set-up, builds the native 64-bit, the 32-bit x86 and a sanitizer (address, undefined behaviour) build,
+# and runs every test of each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
 status=0
-for arch in 64 32; do
+for arch in 64 32 asan; do
   echo "== $arch-bit build =="
   bash scripts/build.sh "$arch"
-  dir=build; [ "$arch" = 32 ] && dir=build-32
+  dir=build; [ "$arch" != 64 ] && dir=build-$arch
   echo "== $arch-bit tests =="
   ctest --test-dir "$dir" --output-on-failure --timeout 600 || status=1
 done

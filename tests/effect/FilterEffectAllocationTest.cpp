@@ -33,6 +33,30 @@ void* operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
+// Every form of allocation goes through the one above, so that a sanitizer's own allocation functions never pair
+// with the replacement delete below.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    try
+    {
+        return ::operator new(size);
+    }
+    catch (...)
+    {
+        return nullptr;
+    }
+}
+
+void* operator new[](std::size_t size)
+{
+    return ::operator new(size);
+}
+
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept
+{
+    return ::operator new(size, tag);
+}
+
 // The replacement operator new takes its memory from malloc, so the replacement delete gives it back with free; the
 // compiler cannot see that the two are replaced together.
 #pragma GCC diagnostic push
@@ -43,6 +67,26 @@ void operator delete(void* memory) noexcept
 }
 
 void operator delete(void* memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete[](void* memory) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete[](void* memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete(void* memory, const std::nothrow_t&) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete[](void* memory, const std::nothrow_t&) noexcept
 {
     std::free(memory);
 }
