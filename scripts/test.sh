@@ -7,10 +7,10 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 status=0
 for arch in 64 32 asan; do
-  echo "== $arch-bit build =="
+  echo "== build: $arch =="
   bash scripts/build.sh "$arch"
   dir=build; [ "$arch" != 64 ] && dir=build-$arch
-  echo "== $arch-bit tests =="
+  echo "== tests: $arch =="
   ctest --test-dir "$dir" --output-on-failure --timeout 600 || status=1
 done
 
