@@ -436,6 +436,9 @@ FilterEffect::CutoffScale FilterEffect::cutoffScale() const noexcept
     scale.maximumHz = filterFrequency->getMaximum();
     scale.lnMinimum = std::log(scale.minimumHz);
     scale.lnSpan = std::log(scale.maximumHz) - scale.lnMinimum;
+    // At sample rates below 40816 Hz the top of the range lies above 0.49 of the rate, where the design turns
+    // unstable (its w0 passes pi); the cutoff stops there instead. At 44100 Hz and above nothing changes.
+    scale.nyquistHz = 0.49 * static_cast<double>(processingRate);
     return scale;
 }
 
@@ -446,6 +449,8 @@ double FilterEffect::cutoffHz(double position, const CutoffScale& scale) noexcep
         hz = scale.maximumHz;
     else if (hz < scale.minimumHz)
         hz = scale.minimumHz;
+    if (hz > scale.nyquistHz)
+        hz = scale.nyquistHz;
     return hz;
 }
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -533,6 +534,32 @@ TEST_F(FilterEffectTest, SectionsAndOscillatorFollowTheHostSampleRate)
         EXPECT_EQ(effect.getPrimaryBiquad().getSampleRate(), 48000.0) << rate;
         EXPECT_EQ(effect.getLfo().getSampleRate(), 48000.0f) << rate;
     }
+}
+
+TEST_F(FilterEffectTest, CutoffStaysBelowHalfTheSampleRate)
+{
+    // At 8000 Hz the top of the 20 Hz..20 kHz range lies far above half the rate, where a design turns unstable.
+    effect.setSampleRate(8000.0f);
+    for (float position : {1.0f, 0.9f})
+    {
+        effect.setParameter(FilterEffect::kFilterFreq, position);
+        float peak = 0.0f;
+        for (int block = 0; block < 50; ++block)
+        {
+            processBlock(256, block % 2 ? 0.5f : -0.5f, 0.25f);
+            for (float sample : outLeft)
+                peak = std::max(peak, std::fabs(sample));
+        }
+        EXPECT_EQ(effect.getPrimaryBiquad().getFrequency(), 0.49 * 8000.0) << position;
+        EXPECT_TRUE(std::isfinite(peak)) << position;
+        EXPECT_LT(peak, 2.0f) << position;
+    }
+
+    // Where the range fits below half the rate, the cutoff is the range's own.
+    effect.setSampleRate(44100.0f);
+    effect.setParameter(FilterEffect::kFilterFreq, 1.0f);
+    processBlock(8);
+    EXPECT_EQ(effect.getPrimaryBiquad().getFrequency(), cutoffHzAt(1.0));
 }
 
 TEST_F(FilterEffectTest, ANonFiniteSampleDoesNotSilenceTheFilter)
