@@ -1,0 +1,100 @@
+#include "ToolRun.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace
+{
+
+std::string readWhole(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+} // namespace
+
+ToolRun ToolRun::run(const std::vector<std::string>& arguments, const std::string& folder,
+                     const std::string& interruptWhenFileStarts)
+{
+    mkdir(folder.c_str(), 0755);
+    const std::string outPath = folder + ".stdout";
+    const std::string errPath = folder + ".stderr";
+    ToolRun result;
+    const pid_t child = fork();
+    if (child == 0)
+    {
+        const int outFd = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int errFd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (outFd < 0 || errFd < 0 || chdir(folder.c_str()) != 0)
+            _exit(126);
+        dup2(outFd, STDOUT_FILENO);
+        dup2(errFd, STDERR_FILENO);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(TESSALOOM_RENDER_PATH));
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(TESSALOOM_RENDER_PATH, argv.data());
+        _exit(127);
+    }
+    if (child > 0 && !interruptWhenFileStarts.empty())
+    {
+        for (int attempt = 0; attempt < 2000; ++attempt) // 20 s at most
+        {
+            bool found = false;
+            for (const std::string& name : filesIn(folder))
+                found = found || name.compare(0, interruptWhenFileStarts.size(), interruptWhenFileStarts) == 0;
+            if (found)
+                break;
+            usleep(10000);
+        }
+        kill(child, SIGTERM);
+    }
+    int waitStatus = 0;
+    if (child > 0 && waitpid(child, &waitStatus, 0) == child && WIFEXITED(waitStatus))
+        result.status = WEXITSTATUS(waitStatus);
+    result.out = readWhole(outPath);
+    result.err = readWhole(errPath);
+    return result;
+}
+
+std::vector<std::string> filesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    if (DIR* const dir = opendir(folder.c_str()))
+    {
+        while (const dirent* const entry = readdir(dir))
+        {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..")
+                names.push_back(name);
+        }
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string freshFolder(const std::string& name)
+{
+    const char* const base = std::getenv("TMPDIR");
+    const std::string root = std::string(base != nullptr ? base : "/tmp") + "/tessaloom-render-tests";
+    mkdir(root.c_str(), 0755);
+    const std::string folder = root + "/" + name;
+    for (const std::string& file : filesIn(folder))
+        unlink((folder + "/" + file).c_str());
+    mkdir(folder.c_str(), 0755);
+    return folder;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+/// One run of tessaloom-render as a user starts it: the arguments, what it printed and its exit status.
+struct ToolRun
+{
+    int status = -1; // exit status, or -1 when it did not exit normally
+    std::string out; // standard output
+    std::string err; // standard error
+
+    /// Runs the built tool with arguments in folder (created if missing) and collects its output. With
+    /// interruptWhenFileStarts, sends SIGTERM once a file whose name starts with it appears in folder.
+    static ToolRun run(const std::vector<std::string>& arguments, const std::string& folder,
+                       const std::string& interruptWhenFileStarts = "");
+};
+
+/// The file names in folder, hidden ones included, sorted.
+std::vector<std::string> filesIn(const std::string& folder);
+/// A fresh, empty folder for one test under the system's temporary folder.
+std::string freshFolder(const std::string& name);

@@ -1,0 +1,217 @@
+#include "tools/CommandLine.h"
+
+#include "tools/TextUtilities.h"
+#include "tools/ToolError.h"
+
+namespace
+{
+
+[[noreturn]] void fail(const std::string& message)
+{
+    throw ToolError(message, ToolError::kUsage);
+}
+
+double numberIn(const std::string& option, const std::string& text, double minimum, double maximum, const char* what)
+{
+    const auto value = parseNumber(text);
+    if (!value || *value < minimum || *value > maximum)
+        fail(option + " " + text + ": " + what);
+    return *value;
+}
+
+int32_t integerIn(const std::string& option, const std::string& text, long long minimum, long long maximum,
+                  const char* what)
+{
+    const auto value = parseInteger(text, minimum, maximum);
+    if (!value)
+        fail(option + " " + text + ": " + what);
+    return static_cast<int32_t>(*value);
+}
+
+void parseTimeSignature(const std::string& text, TransportSettings& transport)
+{
+    const std::vector<std::string> parts = splitAt(text, '/');
+    const auto numerator = parts.size() == 2 ? parseInteger(parts[0], 1, 64) : std::nullopt;
+    const auto denominator = parts.size() == 2 ? parseInteger(parts[1], 1, 64) : std::nullopt;
+    const bool powerOfTwo = denominator && (*denominator & (*denominator - 1)) == 0;
+    if (!numerator || !denominator || !powerOfTwo)
+        fail("--time-signature " + text + ": write N/D with N from 1 to 64 and D one of 1, 2, 4, 8, 16, 32, 64");
+    transport.numerator = static_cast<int32_t>(*numerator);
+    transport.denominator = static_cast<int32_t>(*denominator);
+}
+
+// The switch an option without a value turns on; null for other options.
+bool* flagFor(const std::string& option, RenderOptions& options)
+{
+    if (option == "-h" || option == "--help")
+        return &options.help;
+    if (option == "--info")
+        return &options.info;
+    if (option == "--json")
+        return &options.json;
+    if (option == "-q" || option == "--quiet")
+        return &options.quiet;
+    if (option == "-v" || option == "--verbose")
+        return &options.verbose;
+    if (option == "--stopped")
+        return &options.transport.stopped;
+    if (option == "--preroll-rolling")
+        return &options.transport.prerollRolling;
+    return nullptr;
+}
+
+} // namespace
+
+RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
+{
+    RenderOptions options;
+    std::vector<std::string> files;
+    bool optionsEnded = false;
+    for (size_t i = 0; i < arguments.size(); ++i)
+    {
+        std::string option = arguments[i];
+        if (optionsEnded || option.size() < 2 || option[0] != '-')
+        {
+            files.push_back(option);
+            continue;
+        }
+        if (option == "--")
+        {
+            optionsEnded = true;
+            continue;
+        }
+        // "--name=value" and "--name value" alike.
+        std::string value;
+        bool hasInlineValue = false;
+        const size_t equals = option.find('=');
+        if (option.compare(0, 2, "--") == 0 && equals != std::string::npos)
+        {
+            value = option.substr(equals + 1);
+            option = option.substr(0, equals);
+            hasInlineValue = true;
+        }
+        auto takeValue = [&]() -> std::string
+        {
+            if (hasInlineValue)
+                return value;
+            if (i + 1 >= arguments.size())
+                fail(option + " needs a value");
+            return arguments[++i];
+        };
+        auto noValue = [&]()
+        {
+            if (hasInlineValue)
+                fail(option + " takes no value");
+        };
+
+        if (bool* const flag = flagFor(option, options))
+        {
+            noValue();
+            *flag = true;
+            if (options.help)
+                return options; // the help text, whatever else the line holds
+        }
+        else if (option == "--plugin")
+            options.pluginPath = takeValue();
+        else if (option == "--set")
+            options.sets.push_back(takeValue());
+        else if (option == "--automate")
+            options.automations.push_back(takeValue());
+        else if (option == "--response")
+            options.responsePath = takeValue();
+        else if (option == "--format")
+            options.sampleFormat = takeValue();
+        else if (option == "--tempo")
+            options.transport.tempoBpm = numberIn(option, takeValue(), 1.0, 999.0, "give a tempo from 1 to 999 BPM");
+        else if (option == "--time-signature")
+            parseTimeSignature(takeValue(), options.transport);
+        else if (option == "--start")
+            options.transport.startQuarters =
+                numberIn(option, takeValue(), -1e9, 1e9, "give a position in quarter notes");
+        else if (option == "--ppq-resolution")
+            options.transport.ppqResolution =
+                integerIn(option, takeValue(), 0, 1000000, "give steps per quarter note from 0 (exact) to 1000000");
+        else if (option == "--block-size")
+            options.blockSize = integerIn(option, takeValue(), 1, 65536, "give a block size from 1 to 65536 frames");
+        else if (option == "--first-block")
+            options.firstBlock = integerIn(option, takeValue(), 1, 65536, "give a length from 1 to 65536 frames");
+        else if (option == "--preroll")
+            options.prerollSeconds = numberIn(option, takeValue(), 0.0, 3600.0, "give seconds from 0 to 3600");
+        else if (option == "--tail")
+            options.tailSeconds = numberIn(option, takeValue(), 0.0, 3600.0, "give seconds from 0 to 3600");
+        else if (option == "--sample-rate")
+        {
+            options.sampleRate = integerIn(option, takeValue(), 1000, 768000, "give a rate from 1000 to 768000 Hz");
+            options.sampleRateGiven = true;
+        }
+        else
+            fail("unknown option " + option + " (see --help)");
+    }
+
+    if (files.size() == 2)
+    {
+        options.inputPath = files[0];
+        options.outputPath = files[1];
+    }
+    else if (files.size() == 1)
+        fail("give both INPUT and OUTPUT (one file given: " + files[0] + ")");
+    else if (files.size() > 2)
+        fail("too many files: give INPUT and OUTPUT only (the third is " + files[2] + ")");
+    if (options.inputPath.empty() && !options.info && options.responsePath.empty())
+        fail("give INPUT and OUTPUT, or --info, or --response FILE.csv (see --help)");
+    if (!options.inputPath.empty() && options.sampleRateGiven)
+        fail("--sample-rate applies without an input file; a render runs at the input's rate");
+    if (options.firstBlock > options.blockSize)
+        fail("--first-block " + std::to_string(options.firstBlock) + " is longer than the block size " +
+             std::to_string(options.blockSize));
+    return options;
+}
+
+std::string CommandLine::usage()
+{
+    return R"(usage: tessaloom-render [OPTIONS] INPUT OUTPUT
+       tessaloom-render --info [--json] [--set NAME=VALUE ...]
+       tessaloom-render --response FILE.csv [OPTIONS] [INPUT OUTPUT]
+
+Renders an audio file through the Tessaloom plug-in, loaded and driven as a DAW does.
+
+Files
+  INPUT                  mono or stereo audio (WAV, AIFF, FLAC, ...); a mono input feeds both plug-in inputs
+  OUTPUT                 stereo audio; the format follows the extension (.wav .aiff .flac .w64 .caf .au)
+  --format F             float, pcm16, pcm24 or pcm32 (default: the input's sample format)
+  --plugin PATH          the plug-in library (default: the one of this build)
+
+Parameters (names and entries as the plug-in reports them; see --info)
+  --set NAME=VALUE       a normalised value 0..1 ("Filter Freq=0.3"), a frequency ("Filter Freq=1200Hz",
+                         "Filter Freq=LP 1200Hz" in Dual mode) or an entry name ("LFO Sync=Dotted")
+  --automate NAME=T:V,.. linear ramp between time points in seconds ("Filter Freq=0s:0.1,8s:0.9"),
+                         written once per block before it is processed
+
+Transport (what audioMasterGetTime answers)
+  --tempo BPM            tempo (default 120)
+  --time-signature N/D   metre (default 4/4)
+  --start QUARTERS       position of the input's first frame in quarter notes (default 0)
+  --stopped              the transport stands: the position does not advance
+  --ppq-resolution N     round positions to 1/N quarter note (default 0: exact)
+
+Blocks
+  --block-size N         frames per block (default 512)
+  --first-block N        length of the first rendered block (a DAW starting its transport mid-period)
+  --preroll SECONDS      silence processed before the input and not written (default 0); the transport stands
+                         at the start during it, in full blocks with the remainder last
+  --preroll-rolling      the transport rolls through the pre-roll towards the start instead
+  --tail SECONDS         silence appended after the input, written (default 0)
+
+Reports
+  --info                 the plug-in's identity and every parameter (after --set) as a generic editor shows them
+  --json                 --info and the render summary as JSON
+  --response FILE.csv    the magnitude response for the settings (impulse at -20 dBFS after one second of
+                         settling): frequency_hz,left_db,right_db
+  --sample-rate HZ       the rate for --info and --response without an input (default 48000)
+  -q, --quiet            no progress bar and no summary
+  -v, --verbose          log every call between host and plug-in on stderr
+  -h, --help             this text
+
+Exit status: 0 done, 1 a file or the plug-in failed, 2 the command line is wrong.
+)";
+}

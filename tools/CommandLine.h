@@ -1,0 +1,42 @@
+#pragma once
+
+#include "tools/Transport.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+/// Everything the command line asks of tessaloom-render, checked for form (values in range, files given where
+/// needed). Parameter names and values are checked later against the plug-in itself.
+struct RenderOptions
+{
+    std::string inputPath; // empty: no render
+    std::string outputPath;
+    std::string pluginPath;               // empty: the plug-in of this build
+    std::string responsePath;             // --response FILE.csv
+    std::string sampleFormat;             // --format: float, pcm16, pcm24, pcm32; empty: the input's
+    std::vector<std::string> sets;        // --set NAME=VALUE, in order
+    std::vector<std::string> automations; // --automate NAME=T:V,...
+    TransportSettings transport;          // its sampleRate is filled in from the input later
+    int32_t blockSize = 512;              // frames
+    int32_t firstBlock = 0;               // frames of the first rendered block; 0: a full block
+    double prerollSeconds = 0.0;
+    double tailSeconds = 0.0;
+    double sampleRate = 48000.0; // Hz, used without an input file
+    bool sampleRateGiven = false;
+    bool info = false;
+    bool json = false;
+    bool quiet = false;
+    bool verbose = false;
+    bool help = false;
+};
+
+/// The command-line parser of tessaloom-render.
+class CommandLine
+{
+public:
+    /// Parses the arguments (without the program name). Throws ToolError (usage) naming the option at fault.
+    static RenderOptions parse(const std::vector<std::string>& arguments);
+    /// The help text.
+    static std::string usage();
+};

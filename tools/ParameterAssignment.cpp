@@ -1,0 +1,191 @@
+#include "tools/ParameterAssignment.h"
+
+#include "tools/FrequencyScale.h"
+#include "tools/TextUtilities.h"
+#include "tools/ToolError.h"
+
+#include <cstdio>
+
+namespace
+{
+
+std::string numberText(double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof(text), "%g", value);
+    return text;
+}
+
+// "1200Hz", "1.2 kHz", "LP 1200Hz": true with the prefix and the frequency in Hz.
+bool parseFrequency(const std::string& text, std::string& prefix, double& hz)
+{
+    std::string body = trimmed(text);
+    if (body.size() < 2 || !equalsIgnoringCase(body.substr(body.size() - 2), "Hz"))
+        return false;
+    body = trimmed(body.substr(0, body.size() - 2));
+    double multiplier = 1.0;
+    if (!body.empty() && (body.back() == 'k' || body.back() == 'K'))
+    {
+        multiplier = 1000.0;
+        body = trimmed(body.substr(0, body.size() - 1));
+    }
+    const auto parts = FrequencyScale::parseDisplay(body);
+    if (!parts || !parts->unit.empty() || !(parts->number > 0.0))
+        return false;
+    prefix = parts->prefix;
+    hz = parts->number * multiplier;
+    return true;
+}
+
+// "8s", "8", "250ms": seconds.
+bool parseSeconds(const std::string& text, double& seconds)
+{
+    std::string body = trimmed(text);
+    double scale = 1.0;
+    if (body.size() > 2 && equalsIgnoringCase(body.substr(body.size() - 2), "ms"))
+    {
+        scale = 0.001;
+        body.resize(body.size() - 2);
+    }
+    else if (body.size() > 1 && (body.back() == 's' || body.back() == 'S'))
+        body.resize(body.size() - 1);
+    const auto number = parseNumber(body);
+    if (!number || *number < 0.0)
+        return false;
+    seconds = *number * scale;
+    return true;
+}
+
+} // namespace
+
+ParameterAssignment ParameterAssignment::start(const std::string& text, const ParameterCatalogue& catalogue,
+                                               std::string& valueText)
+{
+    const size_t equals = text.find('=');
+    if (equals == std::string::npos)
+        throw ToolError("\"" + text + "\": write NAME=VALUE, for example \"Filter Freq=0.3\"", ToolError::kUsage);
+    const std::string name = text.substr(0, equals);
+    const ParameterInfo* const info = catalogue.find(name);
+    if (info == nullptr)
+        throw ToolError("unknown parameter \"" + trimmed(name) + "\"; the parameters are: " + catalogue.nameList(),
+                        ToolError::kUsage);
+    ParameterAssignment assignment;
+    assignment.parameterIndex = info->index;
+    assignment.parameterName = info->name;
+    assignment.entries = info->entries;
+    valueText = text.substr(equals + 1);
+    return assignment;
+}
+
+ParameterAssignment ParameterAssignment::parseSet(const std::string& text, const ParameterCatalogue& catalogue)
+{
+    std::string valueText;
+    ParameterAssignment assignment = start(text, catalogue, valueText);
+    assignment.timeline.push_back(assignment.parseValue(valueText));
+    return assignment;
+}
+
+ParameterAssignment ParameterAssignment::parseAutomation(const std::string& text, const ParameterCatalogue& catalogue)
+{
+    std::string valueText;
+    ParameterAssignment assignment = start(text, catalogue, valueText);
+    assignment.isAutomation = true;
+    for (const std::string& pointText : splitAt(valueText, ','))
+    {
+        const size_t colon = pointText.find(':');
+        double seconds = 0.0;
+        if (colon == std::string::npos || !parseSeconds(pointText.substr(0, colon), seconds))
+            throw ToolError("\"" + assignment.parameterName + "\": \"" + trimmed(pointText) +
+                                "\" is no point; write TIME:VALUE with the time in seconds, for example \"8s:0.9\"",
+                            ToolError::kUsage);
+        if (!assignment.timeline.empty() && seconds < assignment.timeline.back().seconds)
+            throw ToolError("\"" + assignment.parameterName + "\": the point at " + numberText(seconds) +
+                                " s comes after one at " + numberText(assignment.timeline.back().seconds) +
+                                " s; times must not go back",
+                            ToolError::kUsage);
+        Point point = assignment.parseValue(pointText.substr(colon + 1));
+        point.seconds = seconds;
+        assignment.timeline.push_back(point);
+    }
+    return assignment;
+}
+
+ParameterAssignment::Point ParameterAssignment::parseValue(const std::string& valueText) const
+{
+    Point point;
+    point.text = trimmed(valueText);
+    for (const ChoiceEntry& entry : entries)
+    {
+        if (equalsIgnoringCase(trimmed(entry.name), point.text))
+        {
+            point.normalised = entry.value;
+            return point;
+        }
+    }
+    if (const auto number = parseNumber(point.text))
+    {
+        if (*number < 0.0 || *number > 1.0)
+            throw ToolError("\"" + parameterName + "=" + point.text + "\": a normalised value lies from 0 to 1",
+                            ToolError::kUsage);
+        point.normalised = static_cast<float>(*number);
+        return point;
+    }
+    if (parseFrequency(point.text, point.prefix, point.hz))
+    {
+        point.frequency = true;
+        return point;
+    }
+    if (!entries.empty())
+    {
+        std::vector<std::string> names;
+        for (const ChoiceEntry& entry : entries)
+            names.push_back(entry.name);
+        throw ToolError("\"" + parameterName + "\" has no entry \"" + point.text +
+                            "\"; its entries are: " + quotedList(names) + " (or a normalised value from 0 to 1)",
+                        ToolError::kUsage);
+    }
+    throw ToolError("\"" + parameterName + "=" + point.text +
+                        "\": give a normalised value from 0 to 1 or a frequency such as 1200Hz",
+                    ToolError::kUsage);
+}
+
+bool ParameterAssignment::needsFrequencyScale() const
+{
+    for (const Point& point : timeline)
+    {
+        if (point.frequency)
+            return true;
+    }
+    return false;
+}
+
+void ParameterAssignment::resolveFrequencies(const FrequencyScale* scale)
+{
+    for (Point& point : timeline)
+    {
+        if (!point.frequency)
+            continue;
+        if (scale == nullptr)
+            throw ToolError("\"" + parameterName + "\" shows no frequency, so \"" + point.text +
+                                "\" cannot be mapped; give a normalised value from 0 to 1",
+                            ToolError::kUsage);
+        point.normalised = scale->normalisedFor(point.prefix, point.hz, parameterName);
+        point.frequency = false;
+    }
+}
+
+float ParameterAssignment::valueAt(double seconds) const
+{
+    if (timeline.empty())
+        return 0.0f;
+    size_t i = timeline.size() - 1;
+    while (i > 0 && timeline[i].seconds > seconds)
+        --i;
+    if (i + 1 >= timeline.size() || timeline[i].seconds > seconds) // after the last point, or before the first
+        return timeline[i].normalised;
+    const Point& a = timeline[i];
+    const Point& b = timeline[i + 1];
+    const double v0 = a.normalised;
+    const double v1 = b.normalised;
+    return static_cast<float>(v0 + (v1 - v0) * (seconds - a.seconds) / (b.seconds - a.seconds));
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "tools/ParameterCatalogue.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class FrequencyScale;
+
+/// A value given for a parameter on the command line: fixed (--set "Filter Freq=0.3") or automated
+/// (--automate "Filter Freq=0s:0.1,8s:0.9"), checked against the plug-in's own parameter names and entries.
+///
+/// A value is a normalised number from 0 to 1 ("0.3"); a frequency ("1200Hz", "1.2 kHz", with the half's prefix on a
+/// split knob: "LP 1200Hz"), mapped through the law the parameter shows; or a choice's entry name ("Dotted"),
+/// ignoring case. An automation is a list of time:value points with times in seconds ("8s", "8", "250ms") that do
+/// not go back; between points the normalised value moves linearly, before the first and after the last it holds.
+class ParameterAssignment
+{
+public:
+    /// Parses --set "NAME=VALUE". Throws ToolError (usage) with the valid names or values when it does not fit.
+    static ParameterAssignment parseSet(const std::string& text, const ParameterCatalogue& catalogue);
+    /// Parses --automate "NAME=TIME:VALUE,TIME:VALUE,...". Throws like parseSet.
+    static ParameterAssignment parseAutomation(const std::string& text, const ParameterCatalogue& catalogue);
+
+    /// The parameter's index and name as the plug-in reports it.
+    int32_t index() const { return parameterIndex; }
+    const std::string& name() const { return parameterName; }
+    /// True for --automate.
+    bool automated() const { return isAutomation; }
+
+    /// True while a frequency value still waits for the parameter's law.
+    bool needsFrequencyScale() const;
+    /// Maps the frequency values through scale (null: the parameter shows no frequency now). Throws ToolError
+    /// (usage) when a frequency cannot be mapped.
+    void resolveFrequencies(const FrequencyScale* scale);
+
+    /// The normalised value at a time in seconds from the input's first frame: v0 + (v1 − v0) · (t − t0) / (t1 − t0)
+    /// in double precision between the two points around t, rounded to float.
+    float valueAt(double seconds) const;
+
+    /// One point as given: its time, the value's text and the normalised value it stands for.
+    struct Point
+    {
+        double seconds = 0.0;
+        std::string text;
+        float normalised = 0.0f;
+        bool frequency = false; // a frequency not yet mapped
+        std::string prefix;     // the half a frequency names ("LP"), or empty
+        double hz = 0.0;
+    };
+    const std::vector<Point>& points() const { return timeline; }
+
+private:
+    static ParameterAssignment start(const std::string& text, const ParameterCatalogue& catalogue,
+                                     std::string& valueText);
+    Point parseValue(const std::string& valueText) const;
+
+    int32_t parameterIndex = 0;
+    std::string parameterName;
+    std::vector<ChoiceEntry> entries;
+    bool isAutomation = false;
+    std::vector<Point> timeline; // one point for --set
+};

@@ -1,0 +1,21 @@
+#pragma once
+// Small text helpers shared by the command-line parsing and the reports.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+/// text without leading and trailing white space.
+std::string trimmed(const std::string& text);
+/// True when a and b are equal, ignoring ASCII case.
+bool equalsIgnoringCase(const std::string& a, const std::string& b);
+/// The pieces of text between the separators (empty pieces kept).
+std::vector<std::string> splitAt(const std::string& text, char separator);
+/// The whole text as a finite number (white space around it allowed); nothing otherwise.
+std::optional<double> parseNumber(const std::string& text);
+/// The whole text as an integer within [minimum, maximum]; nothing otherwise.
+std::optional<long long> parseInteger(const std::string& text, long long minimum, long long maximum);
+/// The items, each in double quotes, separated by ", ".
+std::string quotedList(const std::vector<std::string>& items);
+/// text as a JSON string literal, quotes included.
+std::string jsonString(const std::string& text);
