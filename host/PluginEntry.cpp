@@ -5,15 +5,22 @@
 #include "host/EffectBase.h"
 #include "host/VstInterface.h"
 
+#if defined(_WIN32)
+#define TESSALOOM_EXPORT // the module-definition file (host/Tessaloom.def) lists the exports
+#else
 #define TESSALOOM_EXPORT __attribute__((visibility("default")))
+#endif
 
 /// Creates one effect instance: asks the host for its version, refuses a host that answers 0, and returns the new
 /// instance's record, or null. No exception leaves this function.
 extern "C" TESSALOOM_EXPORT AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback audioMaster);
 
-// Older hosts look the entry point up as "main". The C++ name differs, and the assembler label gives the exported
-// symbol that name.
+// Older hosts look the entry point up as "main". On ELF the C++ name differs, and the assembler label gives the
+// exported symbol that name. A PE linker cannot take a function labelled "main" into a DLL; there the
+// module-definition file exports VSTPluginMain a second time under that name.
+#if !defined(_WIN32)
 extern "C" TESSALOOM_EXPORT AEffect* VSTCALLBACK tessaloomMainEntry(audioMasterCallback audioMaster) __asm__("main");
+#endif
 
 AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback audioMaster)
 {
@@ -34,7 +41,9 @@ AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback audioMaster)
     }
 }
 
+#if !defined(_WIN32)
 AEffect* VSTCALLBACK tessaloomMainEntry(audioMasterCallback audioMaster)
 {
     return VSTPluginMain(audioMaster);
 }
+#endif

@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <climits>
 #include <cmath>
@@ -53,6 +57,27 @@ void expectFreshRecord(const AEffect* effect)
     EXPECT_EQ(std::memcmp(effect->future, zeros, sizeof(zeros)), 0);
 }
 
+#if defined(_WIN32)
+/// The full path of the module that holds the code at address.
+std::string fileHolding(const void* address)
+{
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCSTR>(address), &module))
+        return "";
+    char path[MAX_PATH] = {};
+    if (GetModuleFileNameA(module, path, MAX_PATH) == 0)
+        return "";
+    char full[MAX_PATH] = {};
+    return GetFullPathNameA(path, MAX_PATH, full, nullptr) != 0 ? full : path;
+}
+
+std::string pluginFile()
+{
+    char full[MAX_PATH] = {};
+    return GetFullPathNameA(TESSALOOM_PLUGIN_PATH, MAX_PATH, full, nullptr) != 0 ? full : TESSALOOM_PLUGIN_PATH;
+}
+#else
 /// The canonical path of the file that holds the code at address.
 std::string fileHolding(const void* address)
 {
@@ -68,6 +93,7 @@ std::string pluginFile()
     char resolved[PATH_MAX];
     return realpath(TESSALOOM_PLUGIN_PATH, resolved) != nullptr ? resolved : TESSALOOM_PLUGIN_PATH;
 }
+#endif
 
 } // namespace
 

@@ -1,12 +1,74 @@
 #include "support/TestHost.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <algorithm>
 #include <mutex>
 
 namespace
 {
+
+// Loading, look-up and release of the plug-in library, as the platform's hosts do it. openLibrary answers null and
+// says why in reason when the library does not load.
+#if defined(_WIN32)
+void* openLibrary(const std::string& path, std::string& reason)
+{
+    std::wstring widePath(path.size() + 1, L'\0');
+    const int length =
+        MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, &widePath[0], static_cast<int>(widePath.size()));
+    if (length <= 0)
+    {
+        reason = "the path is not valid UTF-8";
+        return nullptr;
+    }
+    for (wchar_t& c : widePath)
+    {
+        if (c == L'/')
+            c = L'\\';
+    }
+    const HMODULE module = LoadLibraryW(widePath.c_str());
+    if (module == nullptr)
+        reason = "LoadLibrary error " + std::to_string(GetLastError());
+    return reinterpret_cast<void*>(module);
+}
+
+TestHost::EntryProc findEntry(void* library, const char* name)
+{
+    const FARPROC address = GetProcAddress(static_cast<HMODULE>(library), name);
+    // Through the generic function pointer type, which every function pointer converts to without a warning.
+    return reinterpret_cast<TestHost::EntryProc>(reinterpret_cast<void (*)()>(address));
+}
+
+void closeLibrary(void* library)
+{
+    FreeLibrary(static_cast<HMODULE>(library));
+}
+#else
+void* openLibrary(const std::string& path, std::string& reason)
+{
+    void* const library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr)
+    {
+        const char* const text = dlerror();
+        reason = text != nullptr ? text : "unknown reason";
+    }
+    return library;
+}
+
+TestHost::EntryProc findEntry(void* library, const char* name)
+{
+    return reinterpret_cast<TestHost::EntryProc>(dlsym(library, name));
+}
+
+void closeLibrary(void* library)
+{
+    dlclose(library);
+}
+#endif
 
 // Every TestHost alive, and the one whose create() runs on this thread: the callback finds its host through them.
 // The mutex guards the registry and every host's recording, answers and instance pointer.
@@ -35,20 +97,20 @@ TestHost::~TestHost()
         registry.erase(std::remove(registry.begin(), registry.end(), this), registry.end());
     }
     if (library != nullptr)
-        dlclose(library);
+        closeLibrary(library);
 }
 
 void TestHost::load(const std::string& pluginPath)
 {
-    library = dlopen(pluginPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::string reason;
+    library = openLibrary(pluginPath, reason);
     if (library == nullptr)
     {
-        const char* const reason = dlerror();
-        error = "cannot load " + pluginPath + ": " + (reason != nullptr ? reason : "unknown reason");
+        error = "cannot load " + pluginPath + ": " + reason;
         return;
     }
-    vstPluginMain = reinterpret_cast<EntryProc>(dlsym(library, "VSTPluginMain"));
-    mainAlias = reinterpret_cast<EntryProc>(dlsym(library, "main"));
+    vstPluginMain = findEntry(library, "VSTPluginMain");
+    mainAlias = findEntry(library, "main");
     if (vstPluginMain == nullptr)
         error += pluginPath + " does not export VSTPluginMain. ";
     if (mainAlias == nullptr)

@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
-/// A small host for tests that loads the built plug-in exactly as a DAW does: dlopen of the library, dlsym of the
-/// exported entry points "VSTPluginMain" and "main", one instance created through an entry point, and from then on
-/// only the AEffect record (its dispatcher, parameter entries and processing entries).
+/// A small host for tests that loads the built plug-in exactly as a DAW does: dlopen of the library (LoadLibrary on
+/// Windows), dlsym (GetProcAddress) of the exported entry points "VSTPluginMain" and "main", one instance created
+/// through an entry point, and from then on only the AEffect record (its dispatcher, parameter entries and
+/// processing entries).
 ///
 /// Its callback is a recording fake host. Every request the plug-in sends is recorded (effect, opcode, index, value,
 /// ptr, opt) in order. Answers: audioMasterVersion gives the configured version answer (2400 unless set);
