@@ -1,27 +1,5 @@
 # Cross-compiles for 32-bit Windows (PE32, i386) with Debian's mingw-w64 compilers.
 # Usage: cmake -S . -B build-win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake
-# The -posix compilers are named explicitly: with both thread models installed, the plain name may be the win32-thread
-# one, under which GoogleTest does not compile.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
-
 set(TESSALOOM_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${TESSALOOM_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TESSALOOM_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${TESSALOOM_MINGW_PREFIX}-windres)
-set(CMAKE_AR ${TESSALOOM_MINGW_PREFIX}-ar CACHE FILEPATH "Archiver")
-set(CMAKE_RANLIB ${TESSALOOM_MINGW_PREFIX}-ranlib CACHE FILEPATH "Archive indexer")
-set(CMAKE_NM ${TESSALOOM_MINGW_PREFIX}-nm CACHE FILEPATH "Symbol lister")
-set(CMAKE_OBJDUMP ${TESSALOOM_MINGW_PREFIX}-objdump CACHE FILEPATH "Object dumper")
-
-set(CMAKE_FIND_ROOT_PATH /usr/${TESSALOOM_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# The Windows test binaries run under wine.
-find_program(TESSALOOM_WINE NAMES wine)
-if(TESSALOOM_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${TESSALOOM_WINE})
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-common.cmake)

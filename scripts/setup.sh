@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
-# Installs what building and testing Tessaloom needs on Debian 12, skipping what is already there.
-# Usage: scripts/setup.sh            (as root, or with sudo available)
+# Installs Debian packages that Tessaloom needs, skipping what is already there.
+# Usage: scripts/setup.sh [LIST_DIR...]     (as root, or with sudo available)
+# Every LIST_DIR/*.list names packages, one or more per line ('#' starts a comment); the default LIST_DIR is
+# scripts/packages (building, testing, the render tool). The Windows builds and the DAW check keep their own lists in
+# scripts/packages-windows and scripts/packages-daw and call this script with them.
 set -euo pipefail
 
-# Every scripts/packages/*.list names Debian packages, one per line ('#' starts a comment).
+dirs=("$@")
+[ ${#dirs[@]} -gt 0 ] || dirs=("$(dirname "$0")/packages")
+
 packages=()
-for list in "$(dirname "$0")"/packages/*.list; do
-  while read -r line; do
-    line="${line%%#*}"
-    for p in $line; do packages+=("$p"); done
-  done < "$list"
+for dir in "${dirs[@]}"; do
+  for list in "$dir"/*.list; do
+    while read -r line; do
+      line="${line%%#*}"
+      for p in $line; do packages+=("$p"); done
+    done < "$list"
+  done
 done
 
 missing=()
@@ -32,6 +39,13 @@ if [ "$(id -u)" -ne 0 ]; then
   fi
 fi
 export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+log=$(mktemp)
+if ! { "${sudo_cmd[@]}" apt-get update -qq &&
+       "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"; } >"$log" 2>&1 </dev/null; then
+  tail -n 20 "$log" >&2
+  rm -f "$log"
+  echo "setup: could not install ${missing[*]}" >&2
+  exit 1
+fi
+rm -f "$log"
 echo "setup: done"

@@ -46,32 +46,7 @@ echo "== set-up"
 if [ "$(uname -m)" != x86_64 ]; then
   fail "set-up: Debian's Ardour loads x86-64 Linux plug-ins; this machine is $(uname -m)"; finish
 fi
-packages=()
-for list in scripts/packages-daw/*.list; do
-  while read -r line; do
-    line="${line%%#*}"
-    for p in $line; do packages+=("$p"); done
-  done < "$list"
-done
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  t0=$(date +%s)
-  apt_log=$(mktemp)
-  if ! { DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get update -qq &&
-         DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
-           "${missing[@]}"; } > "$apt_log" 2>&1 < /dev/null; then
-    tail -n 20 "$apt_log"
-    fail "set-up: could not install ${missing[*]}"; finish
-  fi
-  rm -f "$apt_log"
-  echo "installed in $(( $(date +%s) - t0 )) s"
-fi
+bash scripts/setup.sh scripts/packages-daw || { fail "set-up: could not install the DAW packages"; finish; }
 echo "Ardour $(dpkg-query -W -f='${Version}' ardour), sox $(dpkg-query -W -f='${Version}' sox)"
 [ -x "$host_check" ] || { fail "set-up: the host check is missing: $host_check"; finish; }
 
