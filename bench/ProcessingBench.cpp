@@ -75,8 +75,10 @@ BENCHMARK(processDefault);
 // A swept low-pass: the LFO moves the cutoff, so the section redesigns whenever it moved by more than 1 Hz.
 void processLowPassSwept(benchmark::State& state)
 {
-    runEffect(state, {{FilterEffect::kFilterFreq, 0.5f}, {FilterEffect::kFilterReso, 0.5f},
-                      {FilterEffect::kLfoAmount, 1.0f}, {FilterEffect::kLfoFreq, 0.05f}});
+    runEffect(state, {{FilterEffect::kFilterFreq, 0.5f},
+                      {FilterEffect::kFilterReso, 0.5f},
+                      {FilterEffect::kLfoAmount, 1.0f},
+                      {FilterEffect::kLfoFreq, 0.05f}});
 }
 BENCHMARK(processLowPassSwept);
 

@@ -25,8 +25,8 @@ inline uint32_t wrapToUint32(double v)
     if (!std::isfinite(v))
         return 0;
     constexpr double kTwoTo32 = 4294967296.0;
-    double wrapped = std::fmod(std::trunc(v), kTwoTo32);  // exact, in (-2^32, 2^32)
+    double wrapped = std::fmod(std::trunc(v), kTwoTo32); // exact, in (-2^32, 2^32)
     if (wrapped < 0.0)
-        wrapped += kTwoTo32;                              // exact: the result is a whole number below 2^32
+        wrapped += kTwoTo32; // exact: the result is a whole number below 2^32
     return static_cast<uint32_t>(static_cast<int64_t>(wrapped));
 }

@@ -145,8 +145,8 @@ private:
         double minimumHz;
         double maximumHz;
         double lnMinimum;
-        double lnSpan;     // ln(maximum) - ln(minimum)
-        double nyquistHz;  // highest cutoff a section can be designed at: just below half the sample rate
+        double lnSpan;    // ln(maximum) - ln(minimum)
+        double nyquistHz; // highest cutoff a section can be designed at: just below half the sample rate
     };
 
     static bool isParameterIndex(int32_t index) noexcept { return index >= 0 && index < kNumParameters; }

@@ -16,60 +16,60 @@ struct AEffect;
 
 /// The host's callback: (effect or null, opcode, index, value, ptr, opt) -> pointer-sized answer.
 typedef intptr_t(VSTCALLBACK* audioMasterCallback)(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
-                                                    void* ptr, float opt);
+                                                   void* ptr, float opt);
 typedef intptr_t(VSTCALLBACK* AEffectDispatcherProc)(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
-                                                      void* ptr, float opt);
+                                                     void* ptr, float opt);
 typedef void(VSTCALLBACK* AEffectProcessProc)(AEffect* effect, float** inputs, float** outputs, int32_t sampleFrames);
 typedef void(VSTCALLBACK* AEffectProcessDoubleProc)(AEffect* effect, double** inputs, double** outputs,
-                                                     int32_t sampleFrames);
+                                                    int32_t sampleFrames);
 typedef void(VSTCALLBACK* AEffectSetParameterProc)(AEffect* effect, int32_t index, float value);
 typedef float(VSTCALLBACK* AEffectGetParameterProc)(AEffect* effect, int32_t index);
 
 /// The effect record the host drives an instance through.
 struct AEffect
 {
-    int32_t magic;                                    // kEffectMagic
-    AEffectDispatcherProc dispatcher;                 // control calls
-    AEffectProcessProc process;                       // accumulating processing
-    AEffectSetParameterProc setParameter;             // parameter write
-    AEffectGetParameterProc getParameter;             // parameter read
+    int32_t magic;                        // kEffectMagic
+    AEffectDispatcherProc dispatcher;     // control calls
+    AEffectProcessProc process;           // accumulating processing
+    AEffectSetParameterProc setParameter; // parameter write
+    AEffectGetParameterProc getParameter; // parameter read
     int32_t numPrograms;
     int32_t numParams;
     int32_t numInputs;
     int32_t numOutputs;
-    int32_t flags;                                    // effFlags* bit set
+    int32_t flags; // effFlags* bit set
     intptr_t resvd1;
     intptr_t resvd2;
-    int32_t initialDelay;                             // frames
+    int32_t initialDelay; // frames
     int32_t realQualities;
     int32_t offQualities;
     float ioRatio;
-    void* object;                                     // the effect object behind this record
+    void* object; // the effect object behind this record
     void* user;
     int32_t uniqueID;
     int32_t version;
-    AEffectProcessProc processReplacing;              // replacing processing
-    AEffectProcessDoubleProc processDoubleReplacing;  // double-precision replacing processing
+    AEffectProcessProc processReplacing;             // replacing processing
+    AEffectProcessDoubleProc processDoubleReplacing; // double-precision replacing processing
     char future[56];
 };
 
 /// The host's time information, as answered to audioMasterGetTime. Owned by the host.
 struct VstTimeInfo
 {
-    double samplePos;          // transport position in frames
-    double sampleRate;         // Hz
-    double nanoSeconds;        // system time
-    double ppqPos;             // musical position in quarter notes
-    double tempo;              // beats per minute
-    double barStartPos;        // last bar start in quarter notes
-    double cycleStartPos;      // loop start in quarter notes
-    double cycleEndPos;        // loop end in quarter notes
+    double samplePos;     // transport position in frames
+    double sampleRate;    // Hz
+    double nanoSeconds;   // system time
+    double ppqPos;        // musical position in quarter notes
+    double tempo;         // beats per minute
+    double barStartPos;   // last bar start in quarter notes
+    double cycleStartPos; // loop start in quarter notes
+    double cycleEndPos;   // loop end in quarter notes
     int32_t timeSigNumerator;
     int32_t timeSigDenominator;
     int32_t smpteOffset;
     int32_t smpteFrameRate;
     int32_t samplesToNextClock;
-    int32_t flags;             // kVst* validity and transport bits
+    int32_t flags; // kVst* validity and transport bits
 };
 
 #if defined(__i386__) || defined(_M_IX86)
@@ -113,7 +113,7 @@ constexpr int32_t fourCharCode(char a, char b, char c, char d)
                                 static_cast<uint32_t>(static_cast<unsigned char>(d)));
 }
 
-constexpr int32_t kEffectMagic = fourCharCode('V', 's', 't', 'P');  // 0x56737450
+constexpr int32_t kEffectMagic = fourCharCode('V', 's', 't', 'P'); // 0x56737450
 constexpr int32_t kVstVersion = 2400;
 
 // AEffect::flags
@@ -160,61 +160,61 @@ enum : int32_t
     effIdentify,
     effGetChunk,
     effSetChunk,
-    effProcessEvents,  // 25
+    effProcessEvents, // 25
     effCanBeAutomated,
     effString2Parameter,
     effGetNumProgramCategories,
     effGetProgramNameIndexed,
-    effCopyProgram,  // 30
+    effCopyProgram, // 30
     effConnectInput,
     effConnectOutput,
     effGetInputProperties,
     effGetOutputProperties,
-    effGetPlugCategory,  // 35
+    effGetPlugCategory, // 35
     effGetCurrentPosition,
     effGetDestinationBuffer,
     effOfflineNotify,
     effOfflinePrepare,
-    effOfflineRun,  // 40
+    effOfflineRun, // 40
     effProcessVarIo,
     effSetSpeakerArrangement,
     effSetBlockSizeAndSampleRate,
     effSetBypass,
-    effGetEffectName,  // 45
+    effGetEffectName, // 45
     effGetErrorText,
     effGetVendorString,
     effGetProductString,
     effGetVendorVersion,
-    effVendorSpecific,  // 50
+    effVendorSpecific, // 50
     effCanDo,
     effGetTailSize,
     effIdle,
     effGetIcon,
-    effSetViewPosition,  // 55
+    effSetViewPosition, // 55
     effGetParameterProperties,
     effKeysRequired,
     effGetVstVersion,
     effEditKeyDown,
-    effEditKeyUp,  // 60
+    effEditKeyUp, // 60
     effSetEditKnobMode,
     effGetMidiProgramName,
     effGetCurrentMidiProgram,
     effGetMidiProgramCategory,
-    effHasMidiProgramsChanged,  // 65
+    effHasMidiProgramsChanged, // 65
     effGetMidiKeyName,
     effBeginSetProgram,
     effEndSetProgram,
     effGetSpeakerArrangement,
-    effShellGetNextPlugin,  // 70
+    effShellGetNextPlugin, // 70
     effStartProcess,
     effStopProcess,
     effSetTotalSampleToProcess,
     effSetPanLaw,
-    effBeginLoadBank,  // 75
+    effBeginLoadBank, // 75
     effBeginLoadProgram,
     effSetProcessPrecision,
     effGetNumMidiInputChannels,
-    effGetNumMidiOutputChannels,  // 79
+    effGetNumMidiOutputChannels, // 79
 };
 
 // Opcodes the plug-in sends to the host's callback.
@@ -290,8 +290,8 @@ enum : int32_t
 struct VstKeyCode
 {
     int32_t character;
-    unsigned char virt;       // virtual-key code
-    unsigned char modifier;   // modifier bits
+    unsigned char virt;     // virtual-key code
+    unsigned char modifier; // modifier bits
 };
 
 /// One speaker of an arrangement: 112 bytes.
@@ -325,8 +325,8 @@ struct ERect
 };
 
 /// The time-info request mask of the tempo sync.
-constexpr int32_t kTempoSyncTimeMask = kVstTransportChanged | kVstPpqPosValid | kVstTempoValid | kVstBarsValid |
-                                       kVstTimeSigValid;  // 0x2E01
+constexpr int32_t kTempoSyncTimeMask =
+    kVstTransportChanged | kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid; // 0x2E01
 
 // Records that only pass through the plug-in to an effect that overrides the operation receiving them. The plug-in
 // never reads them, so they are declared without a layout.

@@ -27,10 +27,10 @@ public:
     /// The interpolated table value (0..1) at the current phase; then advances the phase by one increment.
     double next() noexcept
     {
-        const uint32_t index = phase >> 24;                              // top 8 bits: one of 256 entries
+        const uint32_t index = phase >> 24;                               // top 8 bits: one of 256 entries
         const double fraction = (phase & 0xFFFFFFu) * (1.0 / 16777216.0); // low 24 bits: position between entries
         const double value = (1.0 - fraction) * table[index] + fraction * table[(index + 1) & 0xFFu];
-        phase += increment;                                               // wraps modulo 2^32
+        phase += increment; // wraps modulo 2^32
         return value;
     }
 

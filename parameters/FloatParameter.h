@@ -22,6 +22,6 @@ public:
     virtual float getMaximum() const noexcept;
 
 protected:
-    float minimum = 0.0f;  // plain value at normalised 0
-    float maximum = 1.0f;  // plain value at normalised 1
+    float minimum = 0.0f; // plain value at normalised 0
+    float maximum = 1.0f; // plain value at normalised 1
 };

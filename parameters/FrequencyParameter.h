@@ -21,6 +21,6 @@ public:
     virtual float getMaximum() const noexcept;
 
 protected:
-    float minimum = 20.0f;     // Hz
-    float maximum = 20000.0f;  // Hz
+    float minimum = 20.0f;    // Hz
+    float maximum = 20000.0f; // Hz
 };

@@ -10,7 +10,7 @@
 class Parameter
 {
 public:
-    static constexpr int kTextSize = 24;  ///< bytes of a name, label, entry name or display text, terminator included
+    static constexpr int kTextSize = 24; ///< bytes of a name, label, entry name or display text, terminator included
 
     /// name and label are kept by the 24-byte rule (at most 23 characters); value and plain value start at 0.
     Parameter(const char* name, const char* label) noexcept;
@@ -45,8 +45,8 @@ public:
     static int32_t roundHalfUp(float v) noexcept;
 
 protected:
-    std::atomic<float> value{0.0f};       // normalised, as last set
-    std::atomic<float> plainValue{0.0f};  // in the parameter's unit
+    std::atomic<float> value{0.0f};      // normalised, as last set
+    std::atomic<float> plainValue{0.0f}; // in the parameter's unit
     char name[kTextSize] = {};
     char label[kTextSize] = {};
 };

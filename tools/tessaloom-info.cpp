@@ -40,7 +40,7 @@ std::string dispatchText(AEffect* effect, int32_t opcode, int32_t index = 0)
     return text;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

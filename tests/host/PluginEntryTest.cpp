@@ -23,7 +23,7 @@ namespace
 // What the effect reports right after creation.
 constexpr int32_t kExpectedInputs = 2;
 constexpr int32_t kExpectedOutputs = 2;
-constexpr int32_t kExpectedFlags = effFlagsCanReplacing;                // 16
+constexpr int32_t kExpectedFlags = effFlagsCanReplacing; // 16
 constexpr int32_t kExpectedUniqueId = fourCharCode('W', 'r', 'y', 'x');
 constexpr int32_t kExpectedPrograms = 1;
 constexpr int32_t kExpectedParameters = 12;
