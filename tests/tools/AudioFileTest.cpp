@@ -5,11 +5,12 @@
 #include "tools/AudioFileWriter.h"
 #include "tools/ToolError.h"
 
+#include "TestFolders.h"
+
 #include <gtest/gtest.h>
 
 #include <sndfile.h>
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,36 +22,6 @@
 
 namespace
 {
-
-std::string testFolder()
-{
-    const char* const base = std::getenv("TMPDIR");
-    const std::string folder = std::string(base != nullptr ? base : "/tmp") + "/tessaloom-audiofile-test";
-    mkdir(folder.c_str(), 0755);
-    return folder;
-}
-
-std::vector<std::string> entriesOf(const std::string& folder)
-{
-    std::vector<std::string> names;
-    if (DIR* const dir = opendir(folder.c_str()))
-    {
-        while (const dirent* const entry = readdir(dir))
-        {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        closedir(dir);
-    }
-    return names;
-}
-
-void removeAll(const std::string& folder)
-{
-    for (const std::string& name : entriesOf(folder))
-        std::remove((folder + "/" + name).c_str());
-}
 
 void writeWithLibsndfile(const std::string& path, int format, int channels, const std::vector<float>& interleaved)
 {
@@ -82,8 +53,7 @@ int failureStatus(const std::string& path)
 
 TEST(AudioFileTest, FloatRoundTripKeepsEveryBit)
 {
-    const std::string folder = testFolder();
-    removeAll(folder);
+    const std::string folder = freshFolder("audio-file");
     const std::string path = folder + "/float.wav";
     std::vector<float> left(1000), right(1000);
     for (size_t i = 0; i < left.size(); ++i)
@@ -113,12 +83,12 @@ TEST(AudioFileTest, FloatRoundTripKeepsEveryBit)
     }
     for (size_t i = 1000; i < 1200; ++i)
         ASSERT_EQ(readLeft[i] + readRight[i], 0.0f);
-    EXPECT_EQ(entriesOf(folder), std::vector<std::string>{"float.wav"}); // no temporary file left
+    EXPECT_EQ(filesIn(folder), std::vector<std::string>{"float.wav"}); // no temporary file left
 }
 
 TEST(AudioFileTest, MonoFeedsBothChannels)
 {
-    const std::string path = testFolder() + "/mono.wav";
+    const std::string path = freshFolder("audio-file") + "/mono.wav";
     writeWithLibsndfile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, {0.5f, -0.25f, 0.125f});
     AudioFileReader reader(path);
     EXPECT_EQ(reader.channels(), 1);
@@ -133,22 +103,20 @@ TEST(AudioFileTest, MonoFeedsBothChannels)
 
 TEST(AudioFileTest, UnfinishedOutputLeavesNothing)
 {
-    const std::string folder = testFolder();
-    removeAll(folder);
+    const std::string folder = freshFolder("audio-file");
     const float samples[4] = {0.1f, 0.2f, 0.3f, 0.4f};
     {
         AudioFileWriter writer(folder + "/never.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000);
         writer.write(samples, samples, 4);
-        EXPECT_EQ(entriesOf(folder).size(), 1u); // the hidden temporary file
-        EXPECT_EQ(entriesOf(folder)[0].compare(0, 11, ".never.wav."), 0);
+        EXPECT_EQ(filesIn(folder).size(), 1u); // the hidden temporary file
+        EXPECT_EQ(filesIn(folder)[0].compare(0, 11, ".never.wav."), 0);
     }
-    EXPECT_TRUE(entriesOf(folder).empty());
+    EXPECT_TRUE(filesIn(folder).empty());
 }
 
 TEST(AudioFileTest, LinkedOutputKeepsTheLink)
 {
-    const std::string folder = testFolder();
-    removeAll(folder);
+    const std::string folder = freshFolder("audio-file");
     writeWithLibsndfile(folder + "/real.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, {0.5f});
     ASSERT_EQ(symlink("real.wav", (folder + "/link.wav").c_str()), 0);
     const float samples[3] = {0.25f, 0.25f, 0.25f};
@@ -167,8 +135,7 @@ TEST(AudioFileTest, LinkedOutputKeepsTheLink)
 
 TEST(AudioFileTest, PcmClipsAndWritesNonFiniteAsZero)
 {
-    const std::string folder = testFolder();
-    removeAll(folder);
+    const std::string folder = freshFolder("audio-file");
     const std::string path = folder + "/pcm.wav";
     const float left[4] = {2.0f, -2.0f, NAN, INFINITY};
     const float right[4] = {0.5f, 0.5f, 0.5f, 0.5f};
@@ -222,7 +189,7 @@ TEST(AudioFileTest, OutputFormatFromNameAndInput)
 
 TEST(AudioFileTest, InputFailuresNameTheFile)
 {
-    const std::string folder = testFolder();
+    const std::string folder = freshFolder("audio-file");
     EXPECT_EQ(failureStatus(folder + "/missing.wav"), ToolError::kFailure);
     EXPECT_EQ(failureStatus(folder), ToolError::kFailure); // a folder
     const std::string text = folder + "/text.wav";
@@ -246,7 +213,7 @@ TEST(AudioFileTest, InputFailuresNameTheFile)
 
 TEST(AudioFileTest, OutputFailuresNameTheFile)
 {
-    const std::string folder = testFolder();
+    const std::string folder = freshFolder("audio-file");
     for (const std::string& target : {folder + "/no/such/folder/out.wav", folder})
     {
         try

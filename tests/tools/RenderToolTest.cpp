@@ -4,6 +4,8 @@
 
 #include "ToolRun.h"
 
+#include "TestFolders.h"
+
 #include "support/TestHost.h"
 
 #include <gtest/gtest.h>

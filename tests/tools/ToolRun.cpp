@@ -1,12 +1,12 @@
 #include "ToolRun.h"
 
-#include <dirent.h>
+#include "TestFolders.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -68,33 +68,4 @@ ToolRun ToolRun::run(const std::vector<std::string>& arguments, const std::strin
     result.out = readWhole(outPath);
     result.err = readWhole(errPath);
     return result;
-}
-
-std::vector<std::string> filesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    if (DIR* const dir = opendir(folder.c_str()))
-    {
-        while (const dirent* const entry = readdir(dir))
-        {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string freshFolder(const std::string& name)
-{
-    const char* const base = std::getenv("TMPDIR");
-    const std::string root = std::string(base != nullptr ? base : "/tmp") + "/tessaloom-render-tests";
-    mkdir(root.c_str(), 0755);
-    const std::string folder = root + "/" + name;
-    for (const std::string& file : filesIn(folder))
-        unlink((folder + "/" + file).c_str());
-    mkdir(folder.c_str(), 0755);
-    return folder;
 }

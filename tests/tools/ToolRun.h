@@ -15,8 +15,3 @@ struct ToolRun
     static ToolRun run(const std::vector<std::string>& arguments, const std::string& folder,
                        const std::string& interruptWhenFileStarts = "");
 };
-
-/// The file names in folder, hidden ones included, sorted.
-std::vector<std::string> filesIn(const std::string& folder);
-/// A fresh, empty folder for one test under the system's temporary folder.
-std::string freshFolder(const std::string& name);
