@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Tessaloom in a real DAW. Ardour 7 (Debian) scans, loads and renders the plug-in headless (no audio hardware, no
-# display) through ../shared/tools/ardour-host-check, and its exports are compared with tessaloom-render's renders of
-# the same input, sample for sample.
+# display) through the project's own driver, tests/daw/ardour-render.sh, and its exports are compared with
+# tessaloom-render's renders of the same input, sample for sample.
 #
 # Usage: scripts/test-daw.sh [BUILD_DIR]      (default build/, built with scripts/build.sh 64 when something is missing)
 # Installs what is missing from scripts/packages-daw/*.list (Ardour, sox; as root or with sudo). Writes everything
@@ -26,7 +26,7 @@ started=$(date +%s)
 
 build=$(realpath -m "${1:-build}")
 out="$build/daw-check"
-host_check="$root/../shared/tools/ardour-host-check/ardour-host-check.sh"
+host_check="$root/tests/daw/ardour-render.sh"
 attempts=4
 passed=0
 failed=0
@@ -48,7 +48,6 @@ if [ "$(uname -m)" != x86_64 ]; then
 fi
 bash scripts/setup.sh scripts/packages-daw || { fail "set-up: could not install the DAW packages"; finish; }
 echo "Ardour $(dpkg-query -W -f='${Version}' ardour), sox $(dpkg-query -W -f='${Version}' sox)"
-[ -x "$host_check" ] || { fail "set-up: the host check is missing: $host_check"; finish; }
 
 if [ ! -f "$build/Tessaloom.so" ] || [ ! -x "$build/tools/tessaloom-render" ]; then
   if [ "$build" = "$root/build" ]; then
@@ -94,11 +93,13 @@ selftest_ok=1
 "$check" period "$sig/trem.wav" 0.4 > /dev/null || selftest_ok=0
 "$check" period "$sig/trem.wav" 0.5 > /dev/null && selftest_ok=0
 "$check" period "$sig/silence.wav" 0.4 > /dev/null && selftest_ok=0
+"$check" export "$sig/a.wav" "$sig/b.wav" > /dev/null || selftest_ok=0
+"$check" export "$sig/a.wav" "$sig/silence.wav" > /dev/null && selftest_ok=0
 awk -f tests/daw/check-call-log.awk "$sig/calls.log" > "$sig/calls.out" && selftest_ok=0
 grep -q "never closed" "$sig/calls.out" && grep -q "fewer than the 62" "$sig/calls.out" || selftest_ok=0
 if [ $selftest_ok = 1 ]; then
   pass "self-test: the checks find changed samples, a delay, a wrong or missing envelope period, silence," \
-    "an unclosed instance and a short pre-roll"
+    "an export of the wrong length, an unclosed instance and a short pre-roll"
 else
   fail "self-test: a check's tool missed a fault it is there to find (files in $sig)"; finish
 fi
@@ -158,16 +159,21 @@ check_left_behind() { # NAME SESSION_ID
   for p in $left; do kill "$p" 2> /dev/null; done
 }
 
-# run_host_check NAME PLUGIN [VARIABLE=VALUE ...]: the host check into $out/runs/NAME, its output in NAME.out.
+# run_host_check NAME PLUGIN [VARIABLE=VALUE ...]: Ardour renders through the VST plug-in into $out/runs/NAME, its
+# output in NAME.out; then the export is checked against its input (stereo, same length, finite, not silent).
 run_host_check() {
   local name=$1 file=$2 rc
   shift 2
   rm -rf "$out/runs/$name"
   # shellcheck disable=SC2016 # $$ is the session's first process: expanded there
   env "$@" setsid --wait bash -c 'echo $$ > "$1"; shift; exec "$@"' host-check "$out/runs/$name.sid" \
-    "$host_check" "$file" "$out/runs/$name" > "$out/runs/$name.out" 2>&1 < /dev/null
+    bash "$host_check" vst "$file" "$out/runs/$name" > "$out/runs/$name.out" 2>&1 < /dev/null
   rc=$?
   check_left_behind "$name" "$(cat "$out/runs/$name.sid")"
+  if [ $rc -eq 0 ] && ! "$check" export "$out/runs/$name/in.wav" "$out/runs/$name/out.wav" >> "$out/runs/$name.out"; then
+    echo "FAIL: the export is not a finite, audible render of the input" >> "$out/runs/$name.out"
+    rc=6
+  fi
   return $rc
 }
 
@@ -186,7 +192,7 @@ keep_attempt() {
 
 render_common=(--plugin "$plugin" -q --format float --block-size 1024 --first-block 256 --preroll 2.128)
 
-# ardour_equals_render NAME TITLE 'HOSTCHECK_VARIABLES' RENDER_OPTIONS...: runs the host check with the variables
+# ardour_equals_render NAME TITLE 'DAW_VARIABLES' RENDER_OPTIONS...: runs the Ardour render with the variables
 # (words VARIABLE=VALUE), renders its in.wav with tessaloom-render and the options, and compares the two.
 ardour_equals_render() {
   local name=$1 title=$2 variables=$3 attempt rc result
@@ -231,7 +237,7 @@ ardour_equals_render() {
 # ---------------------------------------------------------------------------------------------------------------------
 echo "== Ardour: scan, insert, render with default parameters"
 if ardour_equals_render defaults "default parameters" ""; then
-  log="$out/runs/defaults/host-check.log"
+  log="$out/runs/defaults/ardour.log"
   info=$(grep -m1 '<VST2Info ' "$log")
   want_info='id="1467119992" name="Tessaloom" creator="Vornmark" category="Unknown" version="" n_inputs="2" '
   want_info+='n_outputs="2" n_midi_inputs="0" n_midi_outputs="0" is_instrument="0" can_process_replace="1" '
@@ -267,10 +273,10 @@ else
 fi
 
 echo "== Ardour: renders with fixed settings"
-ardour_equals_render dual "Dual LP/HP, Filter Freq 0.3, Reso 0.5" "HOSTCHECK_PARAMS=1=1,2=0.3,3=0.5" \
+ardour_equals_render dual "Dual LP/HP, Filter Freq 0.3, Reso 0.5" "DAW_PARAMS=1=1,2=0.3,3=0.5" \
   --set "Filter Type=Dual LP/HP" --set "Filter Freq=0.3" --set "Filter Reso=0.5"
 ardour_equals_render highpass "High Pass at 0.6, Pre and Post Saturation 0.5, Mix 0.7" \
-  "HOSTCHECK_PARAMS=0=0.5,1=0.5,2=0.6,10=0.5,11=0.7" \
+  "DAW_PARAMS=0=0.5,1=0.5,2=0.6,10=0.5,11=0.7" \
   --set "Pre Saturation=0.5" --set "Filter Type=High Pass" --set "Filter Freq=0.6" --set "Post Saturation=0.5" \
   --set "Mix=0.7"
 
@@ -279,7 +285,7 @@ echo "== Ardour: LFO synced to the tempo (1/4 bar, amount 1, 140 BPM)"
 # not the plug-in's assumed 120 before it hears from the host, so the period proves that the host's tempo arrived.
 sox -R -n -r 48000 -c 2 -e floating-point -b 32 "$out/noise.wav" synth 8 whitenoise gain -12
 ardour_equals_render lfo "LFO synced" \
-  "HOSTCHECK_INPUT=$out/noise.wav HOSTCHECK_TEMPO=140 HOSTCHECK_PARAMS=2=0.7,4=1,5=0.2" \
+  "DAW_INPUT=$out/noise.wav DAW_TEMPO=140 DAW_PARAMS=2=0.7,4=1,5=0.2" \
   --tempo 140 --ppq-resolution 1920 --set "Filter Freq=0.7" --set "LFO Amount=1" --set "LFO Freq=1/4 bar"
 if [ -f "$out/runs/lfo/out.wav" ]; then
   if result=$("$check" period "$out/runs/lfo/out.wav" "$(awk 'BEGIN { printf "%.9f", 60 / 140 }')"); then

@@ -8,7 +8,10 @@
 //       by up to 8192 frames, and says so;
 //   daw-audio-check period FILE SECONDS [TOLERANCE]
 //       passes when every sample is finite, the file is not digital silence, and the envelope's strongest period
-//       lies within TOLERANCE (relative, default 0.01) of SECONDS and stands out clearly from the rest.
+//       lies within TOLERANCE (relative, default 0.01) of SECONDS and stands out clearly from the rest;
+//   daw-audio-check export INPUT OUTPUT
+//       passes when a host's render OUTPUT of INPUT is stereo, has INPUT's rate and length, every sample is finite,
+//       and it is not digital silence.
 //
 // Prints one line per finding; exit status 0 pass, 1 check failed, 2 usage or unreadable file, 3 ACTUAL is EXPECTED
 // delayed (a compare that failed only by an offset in time).
@@ -35,7 +38,8 @@ constexpr int kDelayed = 3;                 // exit status: the files differ by 
 int usage()
 {
     std::fprintf(stderr, "usage: daw-audio-check compare [--subnormals-as-zero] EXPECTED ACTUAL\n"
-                         "       daw-audio-check period FILE SECONDS [TOLERANCE]\n");
+                         "       daw-audio-check period FILE SECONDS [TOLERANCE]\n"
+                         "       daw-audio-check export INPUT OUTPUT\n");
     return 2;
 }
 
@@ -72,11 +76,9 @@ int compare(const char* expectedPath, const char* actualPath, bool subnormalsAsZ
     return kDelayed;
 }
 
-int period(const char* path, double expectedSeconds, double tolerance)
+/// Prints the clip's shape and level; false, with the reason printed, when a sample is not finite or all are zero.
+bool finiteAndAudible(const AudioClip& clip, const char* path)
 {
-    AudioClip clip;
-    if (!load(clip, path))
-        return 2;
     int64_t nonFinite = 0;
     double peak = 0.0;
     for (int c = 0; c < clip.channels(); ++c)
@@ -93,13 +95,23 @@ int period(const char* path, double expectedSeconds, double tolerance)
     if (nonFinite > 0)
     {
         std::printf("FAIL: the file holds non-finite samples\n");
-        return 1;
+        return false;
     }
     if (peak == 0.0)
     {
         std::printf("FAIL: the file is digital silence\n");
-        return 1;
+        return false;
     }
+    return true;
+}
+
+int period(const char* path, double expectedSeconds, double tolerance)
+{
+    AudioClip clip;
+    if (!load(clip, path))
+        return 2;
+    if (!finiteAndAudible(clip, path))
+        return 1;
 
     const EnvelopePeriod envelope(clip, kLowestEnvelopeHz, kHighestEnvelopeHz);
     const double found = envelope.strongestPeriodSeconds();
@@ -119,6 +131,28 @@ int period(const char* path, double expectedSeconds, double tolerance)
         return 1;
     }
     return 0;
+}
+
+int exported(const char* inputPath, const char* outputPath)
+{
+    AudioClip input;
+    AudioClip output;
+    if (!load(input, inputPath) || !load(output, outputPath))
+        return 2;
+    bool pass = finiteAndAudible(output, outputPath);
+    if (output.channels() != 2)
+    {
+        std::printf("FAIL: %s has %d channels, not 2\n", outputPath, output.channels());
+        pass = false;
+    }
+    if (output.sampleRate() != input.sampleRate() || output.frames() != input.frames())
+    {
+        std::printf("FAIL: %s has %lld frames at %d Hz, the input %lld frames at %d Hz\n", outputPath,
+                    static_cast<long long>(output.frames()), output.sampleRate(),
+                    static_cast<long long>(input.frames()), input.sampleRate());
+        pass = false;
+    }
+    return pass ? 0 : 1;
 }
 
 bool parsePositive(const char* text, double& value)
@@ -144,5 +178,7 @@ int main(int argc, char** argv)
             return usage();
         return period(argv[2], seconds, tolerance);
     }
+    if (argc == 4 && std::strcmp(argv[1], "export") == 0)
+        return exported(argv[2], argv[3]);
     return usage();
 }
