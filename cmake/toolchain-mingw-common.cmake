@@ -17,8 +17,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# The Windows test binaries run under wine.
-find_program(TESSALOOM_WINE NAMES wine)
+# The Windows test binaries run under wine: the loader named in TESSALOOM_WINE_NAMES by the including file. The plain
+# launcher "wine" may pick the 32-bit loader, which needs the kernel's 32-bit support, so 64-bit binaries name
+# wine64 first.
+find_program(TESSALOOM_WINE NAMES ${TESSALOOM_WINE_NAMES} PATHS /usr/lib/wine)
 if(TESSALOOM_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${TESSALOOM_WINE})
 endif()
