@@ -101,8 +101,7 @@ intptr_t Lv2Plugin::dispatch(int32_t opcode, int32_t index, intptr_t value, void
     return record->dispatcher(record, opcode, index, value, ptr, opt);
 }
 
-intptr_t VSTCALLBACK Lv2Plugin::hostCallback(AEffect* effect, int32_t opcode, int32_t, intptr_t, void*,
-                                             float) noexcept
+intptr_t VSTCALLBACK Lv2Plugin::hostCallback(AEffect* effect, int32_t opcode, int32_t, intptr_t, void*, float) noexcept
 {
     // The entry point's version request comes before the record exists.
     if (effect == nullptr || effect->resvd1 == 0)
@@ -174,13 +173,14 @@ void Lv2Plugin::takeControlPorts() noexcept
     {
         const uint32_t port = kFirstControl + i;
         if (changed[i] && port != kLfoLength && port != kLfoRate)
-            record->setParameter(record, kControlPorts[i].parameter, normalisedValue(kControlPorts[i], lastControls[i]));
+            record->setParameter(record, kControlPorts[i].parameter,
+                                 normalisedValue(kControlPorts[i], lastControls[i]));
     }
 
     // "LFO Freq" follows the port that the current LFO Sync entry uses, also when the entry has just switched.
     const uint32_t syncSlot = kLfoSync - kFirstControl;
-    const float syncValue = std::isnan(lastControls[syncSlot]) ? kControlPorts[syncSlot].defaultValue
-                                                               : lastControls[syncSlot];
+    const float syncValue =
+        std::isnan(lastControls[syncSlot]) ? kControlPorts[syncSlot].defaultValue : lastControls[syncSlot];
     const uint32_t lfoFreqSlot = (lfoSyncEntry(syncValue) == kLfoSyncFree ? kLfoRate : kLfoLength) - kFirstControl;
     if ((changed[lfoFreqSlot] || changed[syncSlot]) && !std::isnan(lastControls[lfoFreqSlot]))
         record->setParameter(record, kControlPorts[lfoFreqSlot].parameter,
@@ -203,8 +203,8 @@ bool Lv2Plugin::readNumber(const LV2_Atom* atom, double& value) const noexcept
     return true;
 }
 
-bool Lv2Plugin::readPosition(const LV2_Atom_Object_Body* body, uint32_t size, TimePosition::Update& update) const
-    noexcept
+bool Lv2Plugin::readPosition(const LV2_Atom_Object_Body* body, uint32_t size,
+                             TimePosition::Update& update) const noexcept
 {
     if (body->otype != urids.timePosition)
         return false;

@@ -80,9 +80,9 @@ private:
     bool mainsOn = false;
     Urids urids;
     TimePosition position;
-    VstTimeInfo blockTime{};    // what audioMasterGetTime answers during the current block
+    VstTimeInfo blockTime{}; // what audioMasterGetTime answers during the current block
 
-    float* audio[4] = {};       // in left, in right, out left, out right
+    float* audio[4] = {}; // in left, in right, out left, out right
     const LV2_Atom_Sequence* timeEvents = nullptr;
     const float* controls[PortTable::kControlCount] = {};
     float lastControls[PortTable::kControlCount]; // values last taken over; NaN before the first run

@@ -44,18 +44,18 @@ public:
     const VstTimeInfo& timeInfo() noexcept;
 
 private:
-    double beatsNow() const noexcept;    // beats since the start, at the current position
+    double beatsNow() const noexcept; // beats since the start, at the current position
     double quartersPerBeat() const noexcept;
 
-    double sampleRate;           // Hz
-    double anchorBeats = 0.0;    // beats since the start at the last position object
+    double sampleRate;        // Hz
+    double anchorBeats = 0.0; // beats since the start at the last position object
     int64_t framesSinceAnchor = 0;
-    double anchorFrame = 0.0;    // transport frame at the last position object
+    double anchorFrame = 0.0; // transport frame at the last position object
     double beatsPerBar = 4.0;
     double beatUnit = 4.0;
     double beatsPerMinute = 120.0;
     double speed = 1.0;
-    bool answered = false;       // timeInfo has been called
-    bool wasPlaying = false;     // at the last answer
+    bool answered = false;   // timeInfo has been called
+    bool wasPlaying = false; // at the last answer
     VstTimeInfo info{};
 };

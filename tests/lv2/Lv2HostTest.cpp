@@ -160,7 +160,7 @@ TEST_F(Lv2HostTest, WhatAHostSeesMatchesTheEffect)
             const int32_t entries = static_cast<int32_t>(c.maximum) + 1;
             ASSERT_EQ(static_cast<int32_t>(lilv_scale_points_size(points)), entries);
             std::string lastLabel;
-            LILV_FOREACH (scale_points, it, points)
+            LILV_FOREACH(scale_points, it, points)
             {
                 const LilvScalePoint* point = lilv_scale_points_get(points, it);
                 const float value = lilv_node_as_float(lilv_scale_point_get_value(point));

@@ -343,8 +343,8 @@ Lv2Host::Lv2Host(const Scenario& scenario, bool withFeatures) : state(std::make_
     s.map.map = State::mapUri;
     s.mapFeature = {LV2_URID__map, &s.map};
     s.maxBlock = longestBlock(scenario);
-    s.options[0] = {LV2_OPTIONS_INSTANCE, 0, s.id(LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t),
-                    s.id(LV2_ATOM__Int), &s.maxBlock};
+    s.options[0] = {LV2_OPTIONS_INSTANCE, 0,          s.id(LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t),
+                    s.id(LV2_ATOM__Int),  &s.maxBlock};
     s.options[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
     s.optionsFeature = {LV2_OPTIONS__options, s.options};
     s.boundedFeature = {LV2_BUF_SIZE__boundedBlockLength, nullptr};
