@@ -1,5 +1,9 @@
-# Checks that a shared library's defined dynamic symbols are exactly VSTPluginMain and main.
-# Usage: cmake -DNM=<path to nm> -DPLUGIN=<library> -P CheckExports.cmake
+# Checks that a shared library's defined dynamic symbols are exactly VSTPluginMain and main, or the ;-separated,
+# sorted list EXPECTED.
+# Usage: cmake -DNM=<path to nm> -DPLUGIN=<library> [-DEXPECTED=<names>] -P CheckExports.cmake
+if(NOT DEFINED EXPECTED)
+  set(EXPECTED "VSTPluginMain;main")
+endif()
 if(NOT NM OR NM MATCHES "NOTFOUND$")
   message(FATAL_ERROR "nm was not found; cannot list the exports of ${PLUGIN}")
 endif()
@@ -27,7 +31,7 @@ foreach(line IN LISTS lines)
 endforeach()
 list(SORT names)
 
-if(NOT names STREQUAL "VSTPluginMain;main")
-  message(FATAL_ERROR "${PLUGIN} exports [${names}], expected exactly [VSTPluginMain;main]")
+if(NOT names STREQUAL EXPECTED)
+  message(FATAL_ERROR "${PLUGIN} exports [${names}], expected exactly [${EXPECTED}]")
 endif()
-message(STATUS "${PLUGIN} exports exactly VSTPluginMain and main")
+message(STATUS "${PLUGIN} exports exactly [${EXPECTED}]")
