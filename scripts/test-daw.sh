@@ -114,8 +114,9 @@ else
   cat "$out/install.log"
   fail "install: lib/vst/Tessaloom.so missing or not the built library"; finish
 fi
-# Ardour gets the installed copy: what a user has.
+# Ardour gets the installed copy: what a user has. plugin_kind says what plugin is: vst (a file) or lv2 (a URI).
 plugin="$prefix/lib/vst/Tessaloom.so"
+plugin_kind=vst
 
 # ---------------------------------------------------------------------------------------------------------------------
 # Processes left behind: each host check runs in a session of its own; whatever is still in it afterwards, or any
@@ -159,15 +160,16 @@ check_left_behind() { # NAME SESSION_ID
   for p in $left; do kill "$p" 2> /dev/null; done
 }
 
-# run_host_check NAME PLUGIN [VARIABLE=VALUE ...]: Ardour renders through the VST plug-in into $out/runs/NAME, its
-# output in NAME.out; then the export is checked against its input (stereo, same length, finite, not silent).
+# run_host_check NAME PLUGIN [VARIABLE=VALUE ...]: Ardour renders through the plug-in (of plugin_kind) into
+# $out/runs/NAME, its output in NAME.out; then the export is checked against its input (stereo, same length, finite,
+# not silent).
 run_host_check() {
   local name=$1 file=$2 rc
   shift 2
   rm -rf "$out/runs/$name"
   # shellcheck disable=SC2016 # $$ is the session's first process: expanded there
   env "$@" setsid --wait bash -c 'echo $$ > "$1"; shift; exec "$@"' host-check "$out/runs/$name.sid" \
-    bash "$host_check" vst "$file" "$out/runs/$name" > "$out/runs/$name.out" 2>&1 < /dev/null
+    bash "$host_check" "$plugin_kind" "$file" "$out/runs/$name" > "$out/runs/$name.out" 2>&1 < /dev/null
   rc=$?
   check_left_behind "$name" "$(cat "$out/runs/$name.sid")"
   if [ $rc -eq 0 ] && ! "$check" export "$out/runs/$name/in.wav" "$out/runs/$name/out.wav" >> "$out/runs/$name.out"; then
@@ -317,6 +319,36 @@ elif result=$(awk -f tests/daw/check-call-log.awk "$calls"); then
   pass "calls: every instance closed; ${result//$'\n'/; }"
 else
   fail "calls: ${result//$'\n'/; } (log $calls)"
+fi
+
+# ---------------------------------------------------------------------------------------------------------------------
+echo "== Ardour: the LV2 bundle, steady settings in plain units"
+lv2_folder="$prefix/lib/lv2"
+if [ -f "$lv2_folder/Tessaloom.lv2/manifest.ttl" ]; then
+  # LV2_PATH replaces Ardour's default search path: /usr/lib/lv2 keeps the system's plug-ins and vocabularies.
+  export LV2_PATH="$lv2_folder:/usr/lib/lv2"
+  plugin_kind=lv2
+  plugin=$(sed -n 's/^<\([^>#]*\)>.*/\1/p' "$lv2_folder/Tessaloom.lv2/manifest.ttl" | head -n 1)
+  # Ardour sets LV2 controls in plain units: the cutoff in Hz at knob position p is 20 * 1000^p, which the bundle
+  # maps back to exactly p; Reso 1.75 is the normalised 0.25. Controls 1, 2, 3: Filter Type, Filter Freq, Reso.
+  for setting in "1 High%20Pass 0.625 1.75 0.25" "2 Dual%20LP/HP 0.25 4 1"; do
+    read -r type type_name position reso reso_normalised <<< "$setting"
+    type_name=${type_name//%20/ }
+    hz=$(awk -v x="$position" 'BEGIN { printf "%.17g", 20 * exp(x * log(1000)) }')
+    ardour_equals_render "lv2-$type" "LV2 bundle: $type_name at $hz Hz, Reso $reso" \
+      "DAW_PARAMS=1=$type,2=$hz,3=$reso" \
+      --set "Filter Type=$type_name" --set "Filter Freq=$position" --set "Filter Reso=$reso_normalised"
+  done
+  inserted=$(grep -m1 "^inserted: " "$out/runs/lv2-1/ardour.log" 2> /dev/null)
+  if [[ "$inserted" == "inserted: 'Tessaloom' by 'Vornmark', "*"in 2 -> out 2 audio" ]]; then
+    pass "LV2 bundle: Ardour finds it by URI on LV2_PATH and inserts it: ${inserted#inserted: }"
+  else
+    fail "LV2 bundle: Ardour's insert says: ${inserted:-nothing}"
+  fi
+  plugin_kind=vst
+  plugin="$prefix/lib/vst/Tessaloom.so"
+else
+  fail "LV2 bundle: cmake --install put no lib/lv2/Tessaloom.lv2 under $prefix"
 fi
 
 # ---------------------------------------------------------------------------------------------------------------------
