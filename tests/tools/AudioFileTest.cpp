@@ -62,7 +62,7 @@ TEST(AudioFileTest, FloatRoundTripKeepsEveryBit)
         right[i] = 1e-30f * static_cast<float>(i);                // tiny values
     }
     const int format = AudioFileWriter::formatFor(path, "float", 0, 44100);
-    EXPECT_EQ(format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    EXPECT_EQ(format, SF_FORMAT_WAVEX | SF_FORMAT_FLOAT); // float WAV with the extensible format chunk
     {
         AudioFileWriter writer(path, format, 44100);
         EXPECT_TRUE(writer.floatingPoint());

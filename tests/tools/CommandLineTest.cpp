@@ -53,7 +53,6 @@ TEST(CommandLineTest, EveryOptionInBothSpellings)
                                                       "--time-signature=6/8",
                                                       "--start",
                                                       "-2.5",
-                                                      "--stopped",
                                                       "--block-size=1024",
                                                       "--first-block",
                                                       "256",
@@ -84,8 +83,8 @@ TEST(CommandLineTest, EveryOptionInBothSpellings)
     EXPECT_EQ(options.transport.numerator, 6);
     EXPECT_EQ(options.transport.denominator, 8);
     EXPECT_EQ(options.transport.startQuarters, -2.5);
-    EXPECT_TRUE(options.transport.stopped);
     EXPECT_TRUE(options.transport.prerollRolling);
+    EXPECT_TRUE(CommandLine::parse({"--stopped", "a", "b"}).transport.stopped);
     EXPECT_EQ(options.transport.ppqResolution, 1920);
     EXPECT_EQ(options.blockSize, 1024);
     EXPECT_EQ(options.firstBlock, 256);
