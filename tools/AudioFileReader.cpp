@@ -114,7 +114,8 @@ AudioFileReader::AudioFileReader(const std::string& path) : filePath(path)
         file = nullptr;
         throw ToolError(filePath + ": unsupported audio: no valid sample rate or length", ToolError::kFailure);
     }
-    declared = frameCount >= SF_COUNT_MAX / 4 ? -1 : declaredByHeader(file, frameCount, formatCode, channelCount);
+    // libsndfile answers about SF_COUNT_MAX for a stream without a length; 2^40 frames are weeks of audio.
+    declared = frameCount >= (int64_t(1) << 40) ? -1 : declaredByHeader(file, frameCount, formatCode, channelCount);
     chunk.resize(static_cast<size_t>(kChunkFrames) * static_cast<size_t>(channelCount));
 }
 

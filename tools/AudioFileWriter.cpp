@@ -217,12 +217,11 @@ AudioFileWriter::AudioFileWriter(const std::string& path, int format, int sample
     info.samplerate = sampleRate;
     const int subtype = format & SF_FORMAT_SUBMASK;
     isFloat = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
+    struct stat status = {};
+    const bool pipe = fstat(temporary.descriptor(), &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode));
     file = sf_open_fd(temporary.descriptor(), SFM_WRITE, &info, SF_FALSE); // the temporary file keeps the descriptor
     if (file == nullptr)
     {
-        struct stat status = {};
-        const bool pipe = fstat(temporary.descriptor(), &status) == 0 && !S_ISREG(status.st_mode) &&
-                          !S_ISCHR(status.st_mode) && !S_ISBLK(status.st_mode);
         throw ToolError(temporary.targetName() + ": cannot write audio: " + sf_strerror(nullptr) +
                             (pipe ? " (a pipe takes FLAC and AU; write WAV and the others into a file)" : ""),
                         ToolError::kFailure);

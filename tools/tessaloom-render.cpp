@@ -353,6 +353,10 @@ int checkedStandardOutput(int status)
 int main(int argc, char** argv)
 {
     std::signal(SIGPIPE, SIG_IGN); // a closed pipe is a write error with a message, not a silent death
+    // Reports stay in the buffer until the end, where a failure to write them is reported with its cause.
+    static char reportBuffer[1 << 16];
+    if (isatty(STDOUT_FILENO) == 0)
+        std::setvbuf(stdout, reportBuffer, _IOFBF, sizeof(reportBuffer));
     try
     {
         const RenderOptions options = CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
