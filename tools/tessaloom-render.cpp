@@ -239,8 +239,8 @@ std::string withoutLastNewline(std::string text)
 int run(const RenderOptions& options)
 {
     CallLog log(options.verbose ? stderr : nullptr);
-    // The audio on standard output leaves standard error for the reports.
-    std::FILE* const reports = options.outputPath == "-" ? stderr : stdout;
+    // The audio or the response on standard output leaves standard error for the reports.
+    std::FILE* const reports = options.outputPath == "-" || options.responsePath == "-" ? stderr : stdout;
     std::vector<std::pair<std::string, std::string>> jsonReports; // member name, document
 
     // Files and formats first: a wrong output name or a missing input fails before anything is loaded.
