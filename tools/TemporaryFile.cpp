@@ -92,7 +92,7 @@ TemporaryFile::TemporaryFile(const std::string& targetPath, bool noClobber)
     tempPath = pattern.data();
     // mkstemp makes the file private; the finished file gets the permissions of the file it replaces, or those of
     // any new file.
-    mode_t mode = status.st_mode & 07777;
+    mode_t mode = status.st_mode & 0777;
     if (!replaces)
     {
         const mode_t mask = umask(0);

@@ -150,7 +150,7 @@ void refuseSameFile(const RenderOptions& options)
 }
 
 RenderSummary render(const RenderOptions& options, HostSession& session, PluginInstance& plugin,
-                     AudioFileReader& reader, const OutputFormat& outputFormat, std::FILE* reports)
+                     AudioFileReader& reader, const OutputFormat& outputFormat)
 {
     const double rate = session.sampleRate();
     RenderSummary summary;
@@ -170,9 +170,8 @@ RenderSummary render(const RenderOptions& options, HostSession& session, PluginI
                            options.noClobber);
     summary.floatOutput = writer.floatingPoint();
     BlockSchedule schedule(summary.prerollFrames, summary.renderedFrames, options.blockSize, options.firstBlock);
-    ProgressBar progress(reports == stdout ? stderr : nullptr,
-                         reports == stdout && !options.quiet && !options.verbose && isatty(STDERR_FILENO) != 0 &&
-                             !reader.unknownLength(),
+    ProgressBar progress(stderr,
+                         !options.quiet && !options.verbose && isatty(STDERR_FILENO) != 0 && !reader.unknownLength(),
                          summary.prerollFrames + summary.renderedFrames);
 
     const size_t blockSize = static_cast<size_t>(options.blockSize);
@@ -280,7 +279,7 @@ int run(const RenderOptions& options)
 
     if (reader)
     {
-        const RenderSummary summary = render(options, *first.session, *first.plugin, *reader, outputFormat, reports);
+        const RenderSummary summary = render(options, *first.session, *first.plugin, *reader, outputFormat);
         for (const std::string& warning : summary.warnings())
             warn(warning);
         if (options.json && !options.quiet)
