@@ -40,8 +40,8 @@ int bytesPerFrame(int format, int channels)
 }
 
 // The frames the header declares, from what libsndfile noted while parsing it: the frame count of an AIFF's COMM
-// chunk, or from a data chunk's size where it noted that the file holds less ("data : 576000 (should be 99956)"). -1 for
-// a size of 0x7FFFF000 or more: the placeholder of a program streaming to a pipe, which declares no length.
+// chunk, or from a data chunk's size where it noted that the file holds less ("data : 576000 (should be 99956)"). -1
+// for a size of 0x7FFFF000 or more: the placeholder of a program streaming to a pipe, which declares no length.
 int64_t declaredByHeader(SNDFILE* file, int64_t frames, int format, int channels)
 {
     std::vector<char> log(16384, '\0');

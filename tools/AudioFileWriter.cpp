@@ -24,10 +24,10 @@ struct Container
 };
 
 const Container kContainers[] = {
-    {"wav", SF_FORMAT_WAV, "WAV", true},      {"aif", SF_FORMAT_AIFF, "AIFF", true},
-    {"aiff", SF_FORMAT_AIFF, "AIFF", true},   {"flac", SF_FORMAT_FLAC, "FLAC", false},
-    {"w64", SF_FORMAT_W64, "W64", false},     {"caf", SF_FORMAT_CAF, "CAF", false},
-    {"au", SF_FORMAT_AU, "AU", true},         {"rf64", SF_FORMAT_RF64, "RF64", false},
+    {"wav", SF_FORMAT_WAV, "WAV", true},     {"aif", SF_FORMAT_AIFF, "AIFF", true},
+    {"aiff", SF_FORMAT_AIFF, "AIFF", true},  {"flac", SF_FORMAT_FLAC, "FLAC", false},
+    {"w64", SF_FORMAT_W64, "W64", false},    {"caf", SF_FORMAT_CAF, "CAF", false},
+    {"au", SF_FORMAT_AU, "AU", true},        {"rf64", SF_FORMAT_RF64, "RF64", false},
     {nullptr, SF_FORMAT_WAVEX, "WAV", true},
 };
 
@@ -40,8 +40,8 @@ struct SampleFormat
 };
 
 const SampleFormat kSampleFormats[] = {
-    {"float", SF_FORMAT_FLOAT, "32-bit float", 33}, {"pcm16", SF_FORMAT_PCM_16, "16-bit PCM", 16},
-    {"pcm24", SF_FORMAT_PCM_24, "24-bit PCM", 24},  {"pcm32", SF_FORMAT_PCM_32, "32-bit PCM", 32},
+    {"float", SF_FORMAT_FLOAT, "32-bit float", 33},  {"pcm16", SF_FORMAT_PCM_16, "16-bit PCM", 16},
+    {"pcm24", SF_FORMAT_PCM_24, "24-bit PCM", 24},   {"pcm32", SF_FORMAT_PCM_32, "32-bit PCM", 32},
     {nullptr, SF_FORMAT_DOUBLE, "64-bit float", 64}, {nullptr, SF_FORMAT_PCM_S8, "8-bit PCM", 8},
     {nullptr, SF_FORMAT_PCM_U8, "8-bit PCM", 8},     {nullptr, SF_FORMAT_ULAW, "u-law", 8},
     {nullptr, SF_FORMAT_ALAW, "A-law", 8},
@@ -126,8 +126,7 @@ OutputFormat AudioFileWriter::choose(const std::string& path, const std::string&
         if (subtype == 0)
             throw ToolError("--format " + sampleFormat + ": use float, pcm16, pcm24 or pcm32", ToolError::kUsage);
         if (!holds(major | subtype, sampleRate))
-            throw ToolError(path + ": " + chosen->name + " files cannot hold " + findSample(subtype)->name +
-                                " samples",
+            throw ToolError(path + ": " + chosen->name + " files cannot hold " + findSample(subtype)->name + " samples",
                             ToolError::kUsage);
     }
     else
@@ -164,8 +163,9 @@ OutputFormat AudioFileWriter::choose(const std::string& path, const std::string&
         }
         else if (frames >= 0)
             throw ToolError(path + ": the render comes to " + gigabytes(bytes) + ", more than the 4 GiB " +
-                                chosen->name + " files can hold; write .w64, .caf or .rf64 (or .wav, which becomes "
-                                               "RF64)",
+                                chosen->name +
+                                " files can hold; write .w64, .caf or .rf64 (or .wav, which becomes "
+                                "RF64)",
                             ToolError::kUsage);
     }
     return result;
@@ -207,8 +207,7 @@ int AudioFileWriter::sampleBytes(int format)
     }
 }
 
-AudioFileWriter::AudioFileWriter(const std::string& path, int format, int sampleRate, bool wavWhenSmall,
-                                 bool noClobber)
+AudioFileWriter::AudioFileWriter(const std::string& path, int format, int sampleRate, bool wavWhenSmall, bool noClobber)
     : temporary(path, noClobber), formatCode(format), downgrades(wavWhenSmall)
 {
     SF_INFO info{};
@@ -218,7 +217,8 @@ AudioFileWriter::AudioFileWriter(const std::string& path, int format, int sample
     const int subtype = format & SF_FORMAT_SUBMASK;
     isFloat = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
     struct stat status = {};
-    const bool pipe = fstat(temporary.descriptor(), &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode));
+    const bool pipe =
+        fstat(temporary.descriptor(), &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode));
     file = sf_open_fd(temporary.descriptor(), SFM_WRITE, &info, SF_FALSE); // the temporary file keeps the descriptor
     if (file == nullptr)
     {
@@ -234,8 +234,8 @@ AudioFileWriter::AudioFileWriter(const std::string& path, int format, int sample
     if (wavWhenSmall)
         sf_command(file, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
     const int major = format & SF_FORMAT_TYPEMASK;
-    const bool sizes32 = major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_AIFF ||
-                         major == SF_FORMAT_AU;
+    const bool sizes32 =
+        major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_AIFF || major == SF_FORMAT_AU;
     if (sizes32 && sampleBytes(format) > 0)
         maxFrames = kMaxDataBytes32 / (2 * sampleBytes(format));
     interleaved.resize(static_cast<size_t>(kChunkFrames) * 2);

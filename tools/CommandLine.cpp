@@ -208,9 +208,9 @@ RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
         if (!renders && has(option))
             fail(std::string(option) + " applies to a render; give INPUT and OUTPUT");
     }
-    const char* const processingOnly[] = {"--preroll",   "--preroll-rolling", "--block-size",     "--first-block",
-                                          "--tempo",     "--time-signature",  "--start",          "--stopped",
-                                          "--ppq-resolution"};
+    const char* const processingOnly[] = {"--preroll",     "--preroll-rolling", "--block-size",
+                                          "--first-block", "--tempo",           "--time-signature",
+                                          "--start",       "--stopped",         "--ppq-resolution"};
     for (const char* option : processingOnly)
     {
         if (!renders && options.responsePath.empty() && has(option))

@@ -87,8 +87,8 @@ std::vector<std::string> HostSession::checkEntries(const std::vector<ParameterAs
                 }
                 plugin.setParameter(other, now);
             }
-            warnings.push_back("\"" + assignment.name() + "=" + point.text + "\": " +
-                               (cause.empty() ? "with the settings given" : "with \"" + cause + "\"") +
+            warnings.push_back("\"" + assignment.name() + "=" + point.text +
+                               "\": " + (cause.empty() ? "with the settings given" : "with \"" + cause + "\"") +
                                " the plug-in shows \"" + trimmed(shown) +
                                "\" for this value, not the entry, so the entry means nothing there");
         }

@@ -153,21 +153,20 @@ bool ParameterAssignment::needsFrequencyScale() const
     return false;
 }
 
-void ParameterAssignment::resolveFrequencies(const FrequencyScale* scale,
-                                             const std::optional<std::string>& condition)
+void ParameterAssignment::resolveFrequencies(const FrequencyScale* scale, const std::optional<std::string>& condition)
 {
     for (Point& point : timeline)
     {
         if (!point.frequency)
             continue;
         if (scale == nullptr)
-            throw ToolError("\"" + parameterName + "\" shows no frequency" +
-                                (condition && !condition->empty() ? " unless \"" + *condition + "\" is set" : "") +
-                                ", so \"" + point.text + "\" cannot be mapped; " +
-                                (condition && !condition->empty() ? "set \"" + *condition + "\" too, or give "
-                                                                  : "give ") +
-                                "a normalised value from 0 to 1",
-                            ToolError::kUsage);
+            throw ToolError(
+                "\"" + parameterName + "\" shows no frequency" +
+                    (condition && !condition->empty() ? " unless \"" + *condition + "\" is set" : "") + ", so \"" +
+                    point.text + "\" cannot be mapped; " +
+                    (condition && !condition->empty() ? "set \"" + *condition + "\" too, or give " : "give ") +
+                    "a normalised value from 0 to 1",
+                ToolError::kUsage);
         point.normalised = scale->normalisedFor(point.prefix, point.hz, parameterName);
         point.frequency = false;
     }

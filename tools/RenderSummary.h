@@ -19,8 +19,8 @@ public:
     int64_t renderedFrames = 0; // written: input and tail
     int64_t tailFrames = 0;
     int64_t blocks = 0;
-    double secondsTaken = 0.0; // wall-clock time of the processing loop
-    int64_t timeRequests = 0;  // audioMasterGetTime requests of the plug-in
+    double secondsTaken = 0.0;        // wall-clock time of the processing loop
+    int64_t timeRequests = 0;         // audioMasterGetTime requests of the plug-in
     int64_t inputDeclaredFrames = -1; // what the input's header declares; -1: unknown
     int64_t inputFramesRead = 0;
     std::string formatNarrowing; // why the output holds less than the input's samples; empty when it does not

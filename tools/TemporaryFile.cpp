@@ -119,9 +119,9 @@ void TemporaryFile::commit()
     if (!direct)
     {
         // --no-clobber holds to the end: a file that appeared meanwhile is not replaced either.
-        const int renamed = noReplace ? renameat2(AT_FDCWD, tempPath.c_str(), AT_FDCWD, finalPath.c_str(),
-                                                  RENAME_NOREPLACE)
-                                      : std::rename(tempPath.c_str(), finalPath.c_str());
+        const int renamed = noReplace
+                                ? renameat2(AT_FDCWD, tempPath.c_str(), AT_FDCWD, finalPath.c_str(), RENAME_NOREPLACE)
+                                : std::rename(tempPath.c_str(), finalPath.c_str());
         if (renamed != 0 && noReplace && errno == EINVAL) // a file system without the flag: link, then unlink
         {
             if (link(tempPath.c_str(), finalPath.c_str()) == 0)

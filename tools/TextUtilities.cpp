@@ -1,9 +1,9 @@
 #include "tools/TextUtilities.h"
 
 #include <cctype>
-#include <cstdint>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 

@@ -24,8 +24,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdint>
@@ -130,8 +130,8 @@ void refuseSameFile(const RenderOptions& options)
         const std::string* path;
         const char* role;
     };
-    const Named files[] = {{&options.inputPath, "INPUT"}, {&options.outputPath, "OUTPUT"},
-                           {&options.responsePath, "--response"}};
+    const Named files[] = {
+        {&options.inputPath, "INPUT"}, {&options.outputPath, "OUTPUT"}, {&options.responsePath, "--response"}};
     struct stat status[3] = {};
     bool exists[3] = {};
     for (int i = 0; i < 3; ++i)
@@ -251,10 +251,9 @@ int run(const RenderOptions& options)
     OutputFormat outputFormat;
     if (reader)
     {
-        const int64_t frames = reader->unknownLength()
-                                   ? -1
-                                   : std::max(reader->frames(), reader->declaredFrames()) +
-                                         std::llround(options.tailSeconds * rate);
+        const int64_t frames = reader->unknownLength() ? -1
+                                                       : std::max(reader->frames(), reader->declaredFrames()) +
+                                                             std::llround(options.tailSeconds * rate);
         outputFormat = AudioFileWriter::choose(options.outputPath, options.container, options.sampleFormat,
                                                reader->format(), static_cast<int>(rate), frames);
     }
@@ -328,8 +327,8 @@ int run(const RenderOptions& options)
     {
         std::string document = "{";
         for (size_t i = 0; i < jsonReports.size(); ++i)
-            document += (i == 0 ? "\"" : ",\n\"") + jsonReports[i].first +
-                        "\": " + withoutLastNewline(jsonReports[i].second);
+            document +=
+                (i == 0 ? "\"" : ",\n\"") + jsonReports[i].first + "\": " + withoutLastNewline(jsonReports[i].second);
         std::fprintf(reports, "%s}\n", document.c_str());
     }
     return 0;

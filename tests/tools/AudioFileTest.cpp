@@ -245,7 +245,8 @@ TEST(AudioFileTest, WavThatMayPassFourGigabytesIsRf64)
         EXPECT_TRUE(past.wavWhenSmall);
     }
     // 16-bit PCM holds twice the frames.
-    EXPECT_EQ(AudioFileWriter::formatFor("o.wav", "pcm16", floatWav, 44100, limit + 1), SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    EXPECT_EQ(AudioFileWriter::formatFor("o.wav", "pcm16", floatWav, 44100, limit + 1),
+              SF_FORMAT_WAV | SF_FORMAT_PCM_16);
     EXPECT_THROW(AudioFileWriter::choose("o.aiff", "", "", floatWav, 384000, limit + 1), ToolError);
     EXPECT_EQ(AudioFileWriter::formatFor("o.w64", "", floatWav, 384000, 4 * limit), SF_FORMAT_W64 | SF_FORMAT_FLOAT);
 

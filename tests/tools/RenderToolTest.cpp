@@ -646,20 +646,22 @@ TEST(RenderToolTest, OneSampleFormatRuleForEveryContainer)
     const std::string folder = freshFolder("format-rule");
     struct Case
     {
-        int input;                // the input's format
-        std::string output;       // OUTPUT, then any options
-        std::string option;
-        int written;              // the format read back
-        const char* summary;      // in the summary
-        const char* narrowing;    // in the warning, or null
+        int input;             // the input's format
+        std::string output;    // OUTPUT
+        std::string option;    // --format, or empty
+        int written;           // the format read back
+        const char* summary;   // in the summary
+        const char* narrowing; // in the warning, or null
     };
     const Case cases[] = {
         {SF_FORMAT_WAV | SF_FORMAT_PCM_32, "o.flac", "", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, "(FLAC, 24-bit PCM",
          "FLAC files hold no 32-bit PCM samples; written as 24-bit PCM"},
         {SF_FORMAT_WAV | SF_FORMAT_FLOAT, "o.flac", "", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, "(FLAC, 24-bit PCM",
          "written as 24-bit PCM (samples above full scale are clipped)"},
-        {SF_FORMAT_WAV | SF_FORMAT_FLOAT, "o.aiff", "", SF_FORMAT_AIFF | SF_FORMAT_FLOAT, "(AIFF, 32-bit float", nullptr},
-        {SF_FORMAT_WAV | SF_FORMAT_FLOAT, "o.wav", "", SF_FORMAT_WAVEX | SF_FORMAT_FLOAT, "(WAV, 32-bit float", nullptr},
+        {SF_FORMAT_WAV | SF_FORMAT_FLOAT, "o.aiff", "", SF_FORMAT_AIFF | SF_FORMAT_FLOAT, "(AIFF, 32-bit float",
+         nullptr},
+        {SF_FORMAT_WAV | SF_FORMAT_FLOAT, "o.wav", "", SF_FORMAT_WAVEX | SF_FORMAT_FLOAT, "(WAV, 32-bit float",
+         nullptr},
         {SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM, "o.wav", "", SF_FORMAT_WAVEX | SF_FORMAT_FLOAT, "(WAV, 32-bit float",
          nullptr}, // a codec is no sample format to keep
         {SF_FORMAT_AIFF | SF_FORMAT_PCM_16, "o.au", "", SF_FORMAT_AU | SF_FORMAT_PCM_16, "(AU, 16-bit PCM", nullptr},
@@ -693,8 +695,8 @@ TEST(RenderToolTest, OutputsPastFourGigabytesAreRf64OrRefused)
     const std::vector<std::string> before = filesIn(folder);
     // 1500 s of tail at 384 kHz in float is 4.6 GB: refused before anything is rendered.
     for (const std::string output : {"big.aiff", "big.au"})
-        expectCleanFailure(ToolRun::run({"in.wav", output, "--tail", "1500"}, folder), 2,
-                           "more than the 4 GiB", folder, before);
+        expectCleanFailure(ToolRun::run({"in.wav", output, "--tail", "1500"}, folder), 2, "more than the 4 GiB", folder,
+                           before);
     EXPECT_NE(ToolRun::run({"in.wav", "big.aiff", "--tail", "1500s"}, folder).err.find(".w64, .caf or .rf64"),
               std::string::npos);
 
@@ -747,8 +749,8 @@ TEST(RenderToolTest, ReportsAreOneValidJsonDocumentAndAFailedWriteFails)
         EXPECT_TRUE(oneJsonDocument(ToolRun::run(arguments, folder).out) == (arguments.back() == "--json"));
 
     // Standard output that cannot be written is a failure, whatever was written to it.
-    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--info", "--json"},
-                                                     {"n\xc3\xa4me.wav", "out.wav"}, {"--help"}, {"--version"}})
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--info", "--json"}, {"n\xc3\xa4me.wav", "out.wav"}, {"--help"}, {"--version"}})
     {
         const ToolRun full = ToolRun::run(arguments, folder, "", SIGTERM, "/dev/null", "/dev/full");
         EXPECT_EQ(full.status, 1) << arguments.front();
@@ -791,15 +793,15 @@ TEST(RenderToolTest, StandardInputAndOutput)
     const std::string folder = freshFolder("standard-streams");
     writeAudio(folder + "/in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2, testSignal(6000, 2, 12));
     ASSERT_EQ(ToolRun::run({"in.wav", "file.wav"}, folder).status, 0);
-    const ToolRun piped = ToolRun::run({"-", "-", "--type", "au", "--tail", "20ms"}, folder, "", SIGTERM, "in.wav",
-                                       "piped.au");
-    ASSERT_EQ(piped.status, 0) << piped.err;
-    EXPECT_NE(piped.err.find("rendered    standard output (AU, 32-bit float"), std::string::npos) << piped.err;
-    Stereo fromPipe = readAudio(folder + "/piped.au");
-    ASSERT_EQ(fromPipe.left.size(), 6000u + 960u);
-    fromPipe.left.resize(6000);
-    fromPipe.right.resize(6000);
-    expectSameBits(fromPipe, readAudio(folder + "/file.wav"));
+    const ToolRun streamed =
+        ToolRun::run({"-", "-", "--type", "au", "--tail", "20ms"}, folder, "", SIGTERM, "in.wav", "streamed.au");
+    ASSERT_EQ(streamed.status, 0) << streamed.err;
+    EXPECT_NE(streamed.err.find("rendered    standard output (AU, 32-bit float"), std::string::npos) << streamed.err;
+    Stereo fromStream = readAudio(folder + "/streamed.au");
+    ASSERT_EQ(fromStream.left.size(), 6000u + 960u);
+    fromStream.left.resize(6000);
+    fromStream.right.resize(6000);
+    expectSameBits(fromStream, readAudio(folder + "/file.wav"));
 }
 
 TEST(RenderToolTest, SignalsExitWith128PlusTheirNumber)
@@ -842,8 +844,8 @@ TEST(RenderToolTest, MessagesFitTheParameterAndTheOptions)
                        before);
     expectCleanFailure(ToolRun::run({"--info", "--tail", "1"}, folder), 2, "--tail applies to a render", folder,
                        before);
-    expectCleanFailure(ToolRun::run({"--info", "--tempo", "90"}, folder), 2, "--tempo has no effect on --info",
-                       folder, before);
+    expectCleanFailure(ToolRun::run({"--info", "--tempo", "90"}, folder), 2, "--tempo has no effect on --info", folder,
+                       before);
 
     // An entry learnt with the LFO synced means nothing once it runs free.
     const ToolRun free = ToolRun::run({"--info", "--set", "LFO Sync=Free", "--set", "LFO Freq=1 bar"}, folder);
