@@ -5,22 +5,97 @@
 #include <sndfile.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <sstream>
+
+namespace
+{
+
+int bytesPerFrame(int format, int channels)
+{
+    switch (format & SF_FORMAT_SUBMASK)
+    {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW:
+        return channels;
+    case SF_FORMAT_PCM_16:
+        return 2 * channels;
+    case SF_FORMAT_PCM_24:
+        return 3 * channels;
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT:
+        return 4 * channels;
+    case SF_FORMAT_DOUBLE:
+        return 8 * channels;
+    default:
+        return 0;
+    }
+}
+
+// The frames the header declares, from what libsndfile noted while parsing it: the frame count of an AIFF's COMM
+// chunk, or from a data chunk's size where it noted that the file holds less ("data : 576000 (should be 99956)"). -1
+// for a size of 0x7FFFF000 or more: the placeholder of a program streaming to a pipe, which declares no length.
+int64_t declaredByHeader(SNDFILE* file, int64_t frames, int format, int channels)
+{
+    std::vector<char> log(16384, '\0');
+    sf_command(file, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()) - 1);
+    std::istringstream lines(log.data());
+    std::string line;
+    int64_t declared = frames;
+    const int frameBytes = bytesPerFrame(format, channels);
+    while (std::getline(lines, line))
+    {
+        long long count = 0;
+        if (std::sscanf(line.c_str(), "*** Frame count read from 'COMM' chunk (%lld)", &count) == 1)
+            return std::max<int64_t>(frames, count);
+        const size_t colon = line.find(':');
+        if (colon == std::string::npos)
+            continue;
+        std::string label = line.substr(0, colon);
+        label.erase(0, label.find_first_not_of(' '));
+        label.erase(label.find_last_not_of(' ') + 1);
+        long long size = 0;
+        long long present = 0;
+        if (label != "data" && label != "SSND" && label != "Data Size")
+            continue;
+        const int fields = std::sscanf(line.c_str() + colon + 1, " %lld (should be %lld)", &size, &present);
+        if (fields >= 1 && size >= 0x7FFFF000LL)
+            return -1;
+        const long long header = label == "SSND" ? 8 : 0; // an AIFF's sound data starts with offset and block size
+        if (fields == 2 && size > present && frameBytes > 0)
+            declared = std::max<int64_t>(declared, (size - header) / frameBytes);
+    }
+    return declared;
+}
+
+} // namespace
 
 AudioFileReader::AudioFileReader(const std::string& path) : filePath(path)
 {
-    struct stat status = {};
-    if (stat(path.c_str(), &status) != 0)
-        throw ToolError(path + ": cannot read: " + std::strerror(errno), ToolError::kFailure);
-    if (S_ISDIR(status.st_mode))
-        throw ToolError(path + ": cannot read: it is a folder", ToolError::kFailure);
-
     SF_INFO info{};
-    file = sf_open(path.c_str(), SFM_READ, &info);
+    if (path == "-")
+    {
+        file = sf_open_fd(STDIN_FILENO, SFM_READ, &info, SF_FALSE);
+        filePath = "standard input";
+    }
+    else
+    {
+        struct stat status = {};
+        if (stat(path.c_str(), &status) != 0)
+            throw ToolError(path + ": cannot read: " + std::strerror(errno), ToolError::kFailure);
+        if (S_ISDIR(status.st_mode))
+            throw ToolError(path + ": cannot read: it is a folder", ToolError::kFailure);
+        file = sf_open(path.c_str(), SFM_READ, &info);
+    }
     if (file == nullptr)
-        throw ToolError(path + ": unreadable or unsupported audio: " + sf_strerror(nullptr), ToolError::kFailure);
+        throw ToolError(filePath + ": unreadable or unsupported audio: " + sf_strerror(nullptr), ToolError::kFailure);
     frameCount = info.frames;
     rate = info.samplerate;
     channelCount = info.channels;
@@ -30,14 +105,18 @@ AudioFileReader::AudioFileReader(const std::string& path) : filePath(path)
         const std::string count = std::to_string(channelCount);
         sf_close(file);
         file = nullptr;
-        throw ToolError(path + ": " + count + " channels; the plug-in takes mono or stereo audio", ToolError::kFailure);
+        throw ToolError(filePath + ": " + count + " channels; the plug-in takes mono or stereo audio",
+                        ToolError::kFailure);
     }
     if (rate <= 0 || frameCount < 0)
     {
         sf_close(file);
         file = nullptr;
-        throw ToolError(path + ": unsupported audio: no valid sample rate or length", ToolError::kFailure);
+        throw ToolError(filePath + ": unsupported audio: no valid sample rate or length", ToolError::kFailure);
     }
+    // libsndfile answers about SF_COUNT_MAX for a stream without a length; 2^40 frames are weeks of audio.
+    declared = frameCount >= (int64_t(1) << 40) ? -1 : declaredByHeader(file, frameCount, formatCode, channelCount);
+    chunk.resize(static_cast<size_t>(kChunkFrames) * static_cast<size_t>(channelCount));
 }
 
 AudioFileReader::~AudioFileReader()
@@ -46,30 +125,52 @@ AudioFileReader::~AudioFileReader()
         sf_close(file);
 }
 
-void AudioFileReader::read(float* left, float* right, int32_t frames)
+void AudioFileReader::fill()
 {
-    if (frames <= 0)
-        return;
-    sf_count_t got = 0;
-    if (!ended)
+    chunkPosition = 0;
+    chunkFrames = static_cast<int32_t>(sf_readf_float(file, chunk.data(), kChunkFrames));
+    if (chunkFrames < kChunkFrames)
     {
-        interleaved.resize(static_cast<size_t>(frames) * static_cast<size_t>(channelCount));
-        got = sf_readf_float(file, interleaved.data(), frames);
-        if (got < frames)
+        if (sf_error(file) != SF_ERR_NO_ERROR)
+            throw ToolError(filePath + ": cannot read: " + sf_strerror(file), ToolError::kFailure);
+        atEnd = true;
+    }
+    if (chunkFrames < 0)
+        chunkFrames = 0;
+}
+
+int32_t AudioFileReader::read(float* left, float* right, int32_t frames)
+{
+    int32_t done = 0;
+    while (done < frames)
+    {
+        if (chunkPosition == chunkFrames)
         {
-            if (sf_error(file) != SF_ERR_NO_ERROR)
-                throw ToolError(filePath + ": cannot read: " + sf_strerror(file), ToolError::kFailure);
-            ended = true;
+            if (atEnd)
+                break;
+            fill();
+            continue;
         }
+        const int32_t count = std::min(frames - done, chunkFrames - chunkPosition);
+        const float* source = chunk.data() + static_cast<size_t>(chunkPosition) * static_cast<size_t>(channelCount);
+        if (channelCount == 2)
+        {
+            for (int32_t i = 0; i < count; ++i)
+            {
+                left[done + i] = source[2 * i];
+                right[done + i] = source[2 * i + 1];
+            }
+        }
+        else
+        {
+            std::copy(source, source + count, left + done);
+            std::copy(source, source + count, right + done);
+        }
+        done += count;
+        chunkPosition += count;
     }
-    for (sf_count_t i = 0; i < got; ++i)
-    {
-        left[i] = interleaved[static_cast<size_t>(i * channelCount)];
-        right[i] = interleaved[static_cast<size_t>(i * channelCount + channelCount - 1)];
-    }
-    for (sf_count_t i = got; i < frames; ++i)
-    {
-        left[i] = 0.0f;
-        right[i] = 0.0f;
-    }
+    std::fill(left + done, left + frames, 0.0f);
+    std::fill(right + done, right + frames, 0.0f);
+    readCount += done;
+    return done;
 }

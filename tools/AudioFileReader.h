@@ -7,10 +7,13 @@
 typedef struct sf_private_tag SNDFILE;
 
 /// An audio file read through libsndfile (WAV, AIFF, FLAC and the other formats it knows), one or two channels,
-/// delivered as two channels of 32-bit float samples: a mono file feeds both.
+/// delivered as two channels of 32-bit float samples: a mono file feeds both. The path "-" reads standard input.
+/// The file is read in chunks of kChunkFrames, whatever the length of the blocks asked for.
 class AudioFileReader
 {
 public:
+    static constexpr int32_t kChunkFrames = 16384;
+
     /// Opens path. Throws ToolError naming the file when it is missing, unreadable, not audio, or has more than two
     /// channels.
     explicit AudioFileReader(const std::string& path);
@@ -19,23 +22,38 @@ public:
     AudioFileReader(const AudioFileReader&) = delete;
     AudioFileReader& operator=(const AudioFileReader&) = delete;
 
-    /// Frames in the file, its sample rate in Hz, its channel count (1 or 2) and libsndfile format code.
+    /// Frames in the file as far as it can be read (libsndfile's count), its sample rate in Hz, its channel count
+    /// (1 or 2) and libsndfile format code.
     int64_t frames() const { return frameCount; }
     int sampleRate() const { return rate; }
     int channels() const { return channelCount; }
     int format() const { return formatCode; }
+    /// True when the length is unknown: a stream from a pipe that does not say it. Then frames() means nothing.
+    bool unknownLength() const { return declared < 0; }
+    /// The frames the file's header declares; more than can be read from a file cut short (a partial download or
+    /// copy). -1 when the length is unknown.
+    int64_t declaredFrames() const { return declared; }
 
-    /// Reads the next frames into left and right; frames past the end of the file are silence. Throws ToolError
-    /// naming the file when reading fails.
-    void read(float* left, float* right, int32_t frames);
+    /// Reads the next frames into left and right; frames past the end of the file are silence. Answers the frames
+    /// read from the file. Throws ToolError naming the file when reading fails.
+    int32_t read(float* left, float* right, int32_t frames);
+    /// Frames read so far, and whether the file has ended.
+    int64_t framesRead() const { return readCount; }
+    bool ended() const { return atEnd; }
 
 private:
+    void fill();
+
     std::string filePath;
     SNDFILE* file = nullptr;
     int64_t frameCount = 0;
+    int64_t declared = 0;
     int rate = 0;
     int channelCount = 0;
     int formatCode = 0;
-    bool ended = false;
-    std::vector<float> interleaved;
+    bool atEnd = false;
+    int64_t readCount = 0;
+    std::vector<float> chunk; // interleaved
+    int32_t chunkFrames = 0;  // frames in chunk
+    int32_t chunkPosition = 0;
 };

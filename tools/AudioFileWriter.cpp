@@ -5,7 +5,12 @@
 
 #include <sndfile.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace
 {
@@ -15,27 +20,55 @@ struct Container
     const char* extension;
     int major;
     const char* name;
+    bool sizes32; // sizes held in 32 bits: 4 GiB at most
 };
 
 const Container kContainers[] = {
-    {"wav", SF_FORMAT_WAV, "WAV"},    {"aif", SF_FORMAT_AIFF, "AIFF"}, {"aiff", SF_FORMAT_AIFF, "AIFF"},
-    {"flac", SF_FORMAT_FLAC, "FLAC"}, {"w64", SF_FORMAT_W64, "W64"},   {"caf", SF_FORMAT_CAF, "CAF"},
-    {"au", SF_FORMAT_AU, "AU"},
+    {"wav", SF_FORMAT_WAV, "WAV", true},     {"aif", SF_FORMAT_AIFF, "AIFF", true},
+    {"aiff", SF_FORMAT_AIFF, "AIFF", true},  {"flac", SF_FORMAT_FLAC, "FLAC", false},
+    {"w64", SF_FORMAT_W64, "W64", false},    {"caf", SF_FORMAT_CAF, "CAF", false},
+    {"au", SF_FORMAT_AU, "AU", true},        {"rf64", SF_FORMAT_RF64, "RF64", false},
+    {nullptr, SF_FORMAT_WAVEX, "WAV", true},
 };
 
 struct SampleFormat
 {
-    const char* option;
+    const char* option; // for --format; null where it is only kept from an input
     int subtype;
     const char* name;
+    int rank; // how much it holds; 0 for formats that are no plain samples
 };
 
 const SampleFormat kSampleFormats[] = {
-    {"float", SF_FORMAT_FLOAT, "32-bit float"},
-    {"pcm16", SF_FORMAT_PCM_16, "16-bit PCM"},
-    {"pcm24", SF_FORMAT_PCM_24, "24-bit PCM"},
-    {"pcm32", SF_FORMAT_PCM_32, "32-bit PCM"},
+    {"float", SF_FORMAT_FLOAT, "32-bit float", 33},  {"pcm16", SF_FORMAT_PCM_16, "16-bit PCM", 16},
+    {"pcm24", SF_FORMAT_PCM_24, "24-bit PCM", 24},   {"pcm32", SF_FORMAT_PCM_32, "32-bit PCM", 32},
+    {nullptr, SF_FORMAT_DOUBLE, "64-bit float", 64}, {nullptr, SF_FORMAT_PCM_S8, "8-bit PCM", 8},
+    {nullptr, SF_FORMAT_PCM_U8, "8-bit PCM", 8},     {nullptr, SF_FORMAT_ULAW, "u-law", 8},
+    {nullptr, SF_FORMAT_ALAW, "A-law", 8},
 };
+
+// PCM from widest to narrowest.
+const int kPcmByWidth[] = {SF_FORMAT_PCM_32, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16, SF_FORMAT_PCM_S8, SF_FORMAT_PCM_U8};
+
+const SampleFormat* findSample(int format)
+{
+    for (const SampleFormat& s : kSampleFormats)
+    {
+        if (s.subtype == (format & SF_FORMAT_SUBMASK))
+            return &s;
+    }
+    return nullptr;
+}
+
+const Container* container(int format)
+{
+    for (const Container& c : kContainers)
+    {
+        if (c.major == (format & SF_FORMAT_TYPEMASK))
+            return &c;
+    }
+    return nullptr;
+}
 
 bool holds(int format, int sampleRate)
 {
@@ -46,61 +79,136 @@ bool holds(int format, int sampleRate)
     return sf_format_check(&info) != 0;
 }
 
+std::string gigabytes(int64_t bytes)
+{
+    char text[32];
+    std::snprintf(text, sizeof(text), "%.2f GB", static_cast<double>(bytes) / 1e9);
+    return text;
+}
+
 } // namespace
 
-int AudioFileWriter::formatFor(const std::string& path, const std::string& sampleFormat, int inputFormat,
-                               int sampleRate)
+OutputFormat AudioFileWriter::choose(const std::string& path, const std::string& type, const std::string& sampleFormat,
+                                     int inputFormat, int sampleRate, int64_t frames)
 {
-    const size_t slash = path.rfind('/');
-    const size_t dot = path.rfind('.');
-    const std::string extension =
-        (dot == std::string::npos || (slash != std::string::npos && dot < slash)) ? "" : path.substr(dot + 1);
-    const Container* container = nullptr;
+    std::string extension = type;
+    if (extension.empty())
+    {
+        const size_t slash = path.rfind('/');
+        const size_t dot = path.rfind('.');
+        if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+            extension = path.substr(dot + 1);
+    }
+    const Container* chosen = nullptr;
     for (const Container& c : kContainers)
     {
-        if (equalsIgnoringCase(extension, c.extension))
-            container = &c;
+        if (c.extension != nullptr && equalsIgnoringCase(extension, c.extension))
+            chosen = &c;
     }
-    if (container == nullptr)
-        throw ToolError(path + ": cannot tell the audio format from the name; end it in .wav, .aiff, .flac, .w64, "
-                               ".caf or .au",
+    if (chosen == nullptr && !type.empty())
+        throw ToolError("--type " + type + ": use wav, aiff, flac, w64, caf, au or rf64", ToolError::kUsage);
+    if (chosen == nullptr)
+        throw ToolError(path + (path == "-" ? ": give the format of standard output with --type (flac or au for a pipe)"
+                                            : ": cannot tell the audio format from the name; end it in .wav, .aiff, "
+                                              ".flac, .w64, .caf, .au or .rf64"),
                         ToolError::kUsage);
 
+    OutputFormat result;
+    const int major = chosen->major;
+    int subtype = 0;
     if (!sampleFormat.empty())
     {
         for (const SampleFormat& s : kSampleFormats)
         {
-            if (sampleFormat != s.option)
-                continue;
-            const int format = container->major | s.subtype;
-            if (!holds(format, sampleRate))
-                throw ToolError(path + ": " + container->name + " files cannot hold " + s.name + " samples",
-                                ToolError::kUsage);
-            return format;
+            if (s.option != nullptr && equalsIgnoringCase(sampleFormat, s.option))
+                subtype = s.subtype;
         }
-        throw ToolError("--format " + sampleFormat + ": use float, pcm16, pcm24 or pcm32", ToolError::kUsage);
+        if (subtype == 0)
+            throw ToolError("--format " + sampleFormat + ": use float, pcm16, pcm24 or pcm32", ToolError::kUsage);
+        if (!holds(major | subtype, sampleRate))
+            throw ToolError(path + ": " + chosen->name + " files cannot hold " + findSample(subtype)->name + " samples",
+                            ToolError::kUsage);
     }
-    const int fromInput = container->major | (inputFormat & SF_FORMAT_SUBMASK);
-    if ((inputFormat & SF_FORMAT_SUBMASK) != 0 && holds(fromInput, sampleRate))
-        return fromInput;
-    if (holds(container->major | SF_FORMAT_FLOAT, sampleRate))
-        return container->major | SF_FORMAT_FLOAT;
-    return container->major | SF_FORMAT_PCM_24;
+    else
+    {
+        const SampleFormat* const input = findSample(inputFormat);
+        if (input != nullptr && holds(major | input->subtype, sampleRate))
+            subtype = input->subtype;
+        else if (holds(major | SF_FORMAT_FLOAT, sampleRate))
+            subtype = SF_FORMAT_FLOAT;
+        else
+        {
+            for (const int pcm : kPcmByWidth)
+            {
+                if (subtype == 0 && holds(major | pcm, sampleRate))
+                    subtype = pcm;
+            }
+        }
+        if (input != nullptr && findSample(subtype)->rank < input->rank)
+            result.narrowing = path + ": " + chosen->name + " files hold no " + input->name + " samples; written as " +
+                               findSample(subtype)->name +
+                               (input->rank > 32 ? " (samples above full scale are clipped)" : "");
+    }
+
+    result.format = major | subtype;
+    if (major == SF_FORMAT_WAV && (subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE))
+        result.format = SF_FORMAT_WAVEX | subtype; // the extensible format chunk readers expect for float
+    const int64_t bytes = frames * 2 * sampleBytes(result.format);
+    if (chosen->sizes32 && (frames < 0 || bytes > kMaxDataBytes32))
+    {
+        if (major == SF_FORMAT_WAV)
+        {
+            result.format = SF_FORMAT_RF64 | subtype;
+            result.wavWhenSmall = true;
+        }
+        else if (frames >= 0)
+            throw ToolError(path + ": the render comes to " + gigabytes(bytes) + ", more than the 4 GiB " +
+                                chosen->name +
+                                " files can hold; write .w64, .caf or .rf64 (or .wav, which becomes "
+                                "RF64)",
+                            ToolError::kUsage);
+    }
+    return result;
+}
+
+int AudioFileWriter::formatFor(const std::string& path, const std::string& sampleFormat, int inputFormat,
+                               int sampleRate, int64_t frames)
+{
+    return choose(path, "", sampleFormat, inputFormat, sampleRate, frames).format;
 }
 
 std::string AudioFileWriter::describe(int format)
 {
-    SF_FORMAT_INFO major{};
-    major.format = format & SF_FORMAT_TYPEMASK;
-    SF_FORMAT_INFO subtype{};
-    subtype.format = format & SF_FORMAT_SUBMASK;
-    std::string text = sf_command(nullptr, SFC_GET_FORMAT_INFO, &major, sizeof(major)) == 0 ? major.name : "?";
-    const std::string sub =
-        sf_command(nullptr, SFC_GET_FORMAT_INFO, &subtype, sizeof(subtype)) == 0 ? subtype.name : "?";
-    return text + ", " + sub;
+    const Container* const c = container(format);
+    const SampleFormat* const s = findSample(format);
+    return std::string(c != nullptr ? c->name : "?") + ", " + (s != nullptr ? s->name : "?");
 }
 
-AudioFileWriter::AudioFileWriter(const std::string& path, int format, int sampleRate) : temporary(path)
+int AudioFileWriter::sampleBytes(int format)
+{
+    switch (format & SF_FORMAT_SUBMASK)
+    {
+    case SF_FORMAT_PCM_16:
+        return 2;
+    case SF_FORMAT_PCM_24:
+        return 3;
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT:
+        return 4;
+    case SF_FORMAT_DOUBLE:
+        return 8;
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+AudioFileWriter::AudioFileWriter(const std::string& path, int format, int sampleRate, bool wavWhenSmall, bool noClobber)
+    : temporary(path, noClobber), formatCode(format), downgrades(wavWhenSmall)
 {
     SF_INFO info{};
     info.format = format;
@@ -108,11 +216,29 @@ AudioFileWriter::AudioFileWriter(const std::string& path, int format, int sample
     info.samplerate = sampleRate;
     const int subtype = format & SF_FORMAT_SUBMASK;
     isFloat = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
+    struct stat status = {};
+    const bool pipe =
+        fstat(temporary.descriptor(), &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode));
     file = sf_open_fd(temporary.descriptor(), SFM_WRITE, &info, SF_FALSE); // the temporary file keeps the descriptor
     if (file == nullptr)
-        throw ToolError(path + ": cannot write audio: " + sf_strerror(nullptr), ToolError::kFailure);
+    {
+        throw ToolError(temporary.targetName() + ": cannot write audio: " + sf_strerror(nullptr) +
+                            (pipe ? " (a pipe takes FLAC and AU; write WAV and the others into a file)" : ""),
+                        ToolError::kFailure);
+    }
     if (!isFloat)
         sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    // No PEAK chunk: the summary reports the peak, and scanning every sample for it a second time costs a tenth of
+    // a render.
+    sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
+    if (wavWhenSmall)
+        sf_command(file, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
+    const int major = format & SF_FORMAT_TYPEMASK;
+    const bool sizes32 =
+        major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_AIFF || major == SF_FORMAT_AU;
+    if (sizes32 && sampleBytes(format) > 0)
+        maxFrames = kMaxDataBytes32 / (2 * sampleBytes(format));
+    interleaved.resize(static_cast<size_t>(kChunkFrames) * 2);
 }
 
 AudioFileWriter::~AudioFileWriter()
@@ -123,30 +249,63 @@ AudioFileWriter::~AudioFileWriter()
 
 void AudioFileWriter::write(const float* left, const float* right, int32_t frames)
 {
-    if (frames <= 0)
-        return;
-    interleaved.resize(static_cast<size_t>(frames) * 2);
-    for (int32_t i = 0; i < frames; ++i)
+    if (maxFrames > 0 && framesWritten + pending + frames > maxFrames)
     {
-        float l = left[i];
-        float r = right[i];
-        if (!isFloat)
-        {
-            l = std::isfinite(l) ? l : 0.0f;
-            r = std::isfinite(r) ? r : 0.0f;
-        }
-        interleaved[static_cast<size_t>(i) * 2] = l;
-        interleaved[static_cast<size_t>(i) * 2 + 1] = r;
+        const Container* const c = container(formatCode);
+        throw ToolError(temporary.targetName() + ": the output passes the 4 GiB " + (c != nullptr ? c->name : "") +
+                            " files can hold; nothing written; write .w64, .caf or .rf64",
+                        ToolError::kFailure);
     }
-    if (sf_writef_float(file, interleaved.data(), frames) != frames)
-        throw ToolError(temporary.targetPath() + ": cannot write: " + sf_strerror(file), ToolError::kFailure);
+    int32_t done = 0;
+    while (done < frames)
+    {
+        const int32_t count = std::min(frames - done, kChunkFrames - pending);
+        float* const target = interleaved.data() + static_cast<size_t>(pending) * 2;
+        if (isFloat)
+        {
+            for (int32_t i = 0; i < count; ++i)
+            {
+                target[2 * i] = left[done + i];
+                target[2 * i + 1] = right[done + i];
+            }
+        }
+        else
+        {
+            for (int32_t i = 0; i < count; ++i)
+            {
+                const float l = left[done + i];
+                const float r = right[done + i];
+                target[2 * i] = std::isfinite(l) ? l : 0.0f;
+                target[2 * i + 1] = std::isfinite(r) ? r : 0.0f;
+            }
+        }
+        pending += count;
+        done += count;
+        if (pending == kChunkFrames)
+            flush();
+    }
+}
+
+void AudioFileWriter::flush()
+{
+    if (pending > 0 && sf_writef_float(file, interleaved.data(), pending) != pending)
+        throw ToolError(temporary.targetName() + ": cannot write: " + sf_strerror(file), ToolError::kFailure);
+    framesWritten += pending;
+    pending = 0;
 }
 
 void AudioFileWriter::commit()
 {
+    flush();
     const int closed = sf_close(file);
     file = nullptr;
     if (closed != 0)
-        throw ToolError(temporary.targetPath() + ": cannot write: " + sf_error_number(closed), ToolError::kFailure);
+        throw ToolError(temporary.targetName() + ": cannot write: " + sf_error_number(closed), ToolError::kFailure);
     temporary.commit();
+}
+
+std::string AudioFileWriter::description() const
+{
+    const bool small = framesWritten * 2 * sampleBytes(formatCode) <= kMaxDataBytes32;
+    return describe(downgrades && small ? (SF_FORMAT_WAV | (formatCode & SF_FORMAT_SUBMASK)) : formatCode);
 }

@@ -23,6 +23,9 @@ public:
 
     /// Gives the next block; false once every frame has been scheduled.
     bool next(Block& block);
+    /// Ends the rendered range after renderedFrames if it is shorter (an input that ended before its header said);
+    /// of the block in hand, only the frames before renderedFrames belong to it then.
+    void shorten(int64_t renderedFrames) { rendered = renderedFrames < rendered ? renderedFrames : rendered; }
     /// Starts again from the first block.
     void rewind() { position = -preroll; }
 

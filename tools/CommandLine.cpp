@@ -3,12 +3,37 @@
 #include "tools/TextUtilities.h"
 #include "tools/ToolError.h"
 
+#include <algorithm>
+
 namespace
 {
 
 [[noreturn]] void fail(const std::string& message)
 {
     throw ToolError(message, ToolError::kUsage);
+}
+
+double secondsIn(const std::string& option, const std::string& text, double maximum)
+{
+    const auto value = parseSeconds(text);
+    if (!value || *value > maximum)
+        fail(option + " " + text + ": give a time from 0 to " + std::to_string(static_cast<int>(maximum)) +
+             " s (\"2\", \"2s\" or \"250ms\")");
+    return *value;
+}
+
+// The long spelling of an option, so that "-q" and "--quiet" count as one.
+std::string canonical(const std::string& option)
+{
+    if (option == "-h")
+        return "--help";
+    if (option == "-V")
+        return "--version";
+    if (option == "-q")
+        return "--quiet";
+    if (option == "-v")
+        return "--verbose";
+    return option;
 }
 
 double numberIn(const std::string& option, const std::string& text, double minimum, double maximum, const char* what)
@@ -45,6 +70,10 @@ bool* flagFor(const std::string& option, RenderOptions& options)
 {
     if (option == "-h" || option == "--help")
         return &options.help;
+    if (option == "-V" || option == "--version")
+        return &options.version;
+    if (option == "--no-clobber")
+        return &options.noClobber;
     if (option == "--info")
         return &options.info;
     if (option == "--json")
@@ -66,6 +95,8 @@ RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
 {
     RenderOptions options;
     std::vector<std::string> files;
+    std::vector<std::string> given; // options given so far, in their long spelling
+    auto has = [&given](const char* option) { return std::find(given.begin(), given.end(), option) != given.end(); };
     bool optionsEnded = false;
     for (size_t i = 0; i < arguments.size(); ++i)
     {
@@ -104,12 +135,20 @@ RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
                 fail(option + " takes no value");
         };
 
+        // One rule for every option: it is given once. --set and --automate are given once per parameter.
+        const std::string name = canonical(option);
+        if (name != "--set" && name != "--automate")
+        {
+            if (has(name.c_str()) && !options.help && !options.version)
+                fail(name + " is given twice; give each option once");
+            given.push_back(name);
+        }
         if (bool* const flag = flagFor(option, options))
         {
             noValue();
             *flag = true;
-            if (options.help)
-                return options; // the help text, whatever else the line holds
+            if (options.help || options.version)
+                return options; // the help text or the version, whatever else the line holds
         }
         else if (option == "--plugin")
             options.pluginPath = takeValue();
@@ -121,6 +160,8 @@ RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
             options.responsePath = takeValue();
         else if (option == "--format")
             options.sampleFormat = takeValue();
+        else if (option == "--type")
+            options.container = takeValue();
         else if (option == "--tempo")
             options.transport.tempoBpm = numberIn(option, takeValue(), 1.0, 999.0, "give a tempo from 1 to 999 BPM");
         else if (option == "--time-signature")
@@ -136,9 +177,9 @@ RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
         else if (option == "--first-block")
             options.firstBlock = integerIn(option, takeValue(), 1, 65536, "give a length from 1 to 65536 frames");
         else if (option == "--preroll")
-            options.prerollSeconds = numberIn(option, takeValue(), 0.0, 3600.0, "give seconds from 0 to 3600");
+            options.prerollSeconds = secondsIn(option, takeValue(), 3600.0);
         else if (option == "--tail")
-            options.tailSeconds = numberIn(option, takeValue(), 0.0, 3600.0, "give seconds from 0 to 3600");
+            options.tailSeconds = secondsIn(option, takeValue(), 3600.0);
         else if (option == "--sample-rate")
         {
             options.sampleRate = integerIn(option, takeValue(), 1000, 768000, "give a rate from 1000 to 768000 Hz");
@@ -159,6 +200,32 @@ RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
         fail("too many files: give INPUT and OUTPUT only (the third is " + files[2] + ")");
     if (options.inputPath.empty() && !options.info && options.responsePath.empty())
         fail("give INPUT and OUTPUT, or --info, or --response FILE.csv (see --help)");
+    // Options that would do nothing with the others are errors, not silently dropped.
+    const bool renders = !options.inputPath.empty();
+    const char* const renderOnly[] = {"--format", "--type", "--tail", "--no-clobber"};
+    for (const char* option : renderOnly)
+    {
+        if (!renders && has(option))
+            fail(std::string(option) + " applies to a render; give INPUT and OUTPUT");
+    }
+    const char* const processingOnly[] = {"--preroll",     "--preroll-rolling", "--block-size",
+                                          "--first-block", "--tempo",           "--time-signature",
+                                          "--start",       "--stopped",         "--ppq-resolution"};
+    for (const char* option : processingOnly)
+    {
+        if (!renders && options.responsePath.empty() && has(option))
+            fail(std::string(option) + " has no effect on --info; it applies to a render or --response");
+    }
+    if (options.transport.prerollRolling && !(options.prerollSeconds > 0.0))
+        fail("--preroll-rolling applies to a pre-roll; give --preroll TIME too");
+    if (options.transport.prerollRolling && options.transport.stopped)
+        fail("--preroll-rolling and --stopped contradict each other: a stopped transport does not roll");
+    if (!options.container.empty() && options.outputPath != "-")
+        fail("--type applies to OUTPUT \"-\" (standard output); a file's extension gives its format");
+    if (renders && options.outputPath == "-" && options.container.empty())
+        fail("OUTPUT \"-\" (standard output) needs --type: flac or au for a pipe, any type for a file");
+    if (options.noClobber && options.outputPath == "-")
+        fail("--no-clobber applies to an OUTPUT file, not to standard output");
     if (!options.inputPath.empty() && options.sampleRateGiven)
         fail("--sample-rate applies without an input file; a render runs at the input's rate");
     if (options.firstBlock > options.blockSize)
@@ -176,42 +243,57 @@ std::string CommandLine::usage()
 Renders an audio file through the Tessaloom plug-in, loaded and driven as a DAW does.
 
 Files
-  INPUT                  mono or stereo audio (WAV, AIFF, FLAC, ...); a mono input feeds both plug-in inputs
-  OUTPUT                 stereo audio; the format follows the extension (.wav .aiff .flac .w64 .caf .au)
-  --format F             float, pcm16, pcm24 or pcm32 (default: the input's sample format)
+  INPUT                  mono or stereo audio (WAV, AIFF, FLAC, ...); a mono input feeds both plug-in inputs;
+                         "-" reads standard input (a format that says its length, such as WAV or AIFF)
+  OUTPUT                 stereo audio; the format follows the extension (.wav .aiff .flac .w64 .caf .au .rf64);
+                         a .wav that may pass 4 GiB is written as RF64; "-" writes standard output (needs --type)
+  --format F             float, pcm16, pcm24 or pcm32, any case (default: the input's sample format when the
+                         container holds it, else float, else the container's widest PCM; a warning says when
+                         that holds less than the input)
+  --type T               the format of OUTPUT "-": wav, aiff, flac, w64, caf, au or rf64 (a pipe takes flac, au)
+  --no-clobber           fail instead of replacing an existing OUTPUT
   --plugin PATH          the plug-in library (default: the one of this build)
 
 Parameters (names and entries as the plug-in reports them; see --info)
   --set NAME=VALUE       a normalised value 0..1 ("Filter Freq=0.3"), a frequency ("Filter Freq=1200Hz",
                          "Filter Freq=LP 1200Hz" in Dual mode) or an entry name ("LFO Sync=Dotted")
-  --automate NAME=T:V,.. linear ramp between time points in seconds ("Filter Freq=0s:0.1,8s:0.9"),
+  --automate NAME=T:V,.. linear ramp between time points ("Filter Freq=0s:0.1,8s:0.9"; times in s or ms),
                          written once per block before it is processed
 
 Transport (what audioMasterGetTime answers)
-  --tempo BPM            tempo (default 120)
-  --time-signature N/D   metre (default 4/4)
-  --start QUARTERS       position of the input's first frame in quarter notes (default 0)
+  --tempo BPM            tempo from 1 to 999 BPM (default 120)
+  --time-signature N/D   metre, N from 1 to 64, D one of 1 2 4 8 16 32 64 (default 4/4)
+  --start QUARTERS       position of the input's first frame in quarter notes, -1e9 to 1e9 (default 0)
   --stopped              the transport stands: the position does not advance
-  --ppq-resolution N     round positions to 1/N quarter note (default 0: exact)
+  --ppq-resolution N     round positions to 1/N quarter note, N from 0 (exact, the default) to 1000000
 
 Blocks
-  --block-size N         frames per block (default 512)
-  --first-block N        length of the first rendered block (a DAW starting its transport mid-period)
-  --preroll SECONDS      silence processed before the input and not written (default 0); the transport stands
-                         at the start during it, in full blocks with the remainder last
-  --preroll-rolling      the transport rolls through the pre-roll towards the start instead
-  --tail SECONDS         silence appended after the input, written (default 0)
+  --block-size N         frames per block, 1 to 65536 (default 512)
+  --first-block N        length of the first rendered block, 1 to the block size (a DAW starting its transport
+                         mid-period; default: a full block)
+  --preroll TIME         silence processed before the input and not written, 0 to 3600 s ("2", "2s", "250ms";
+                         default 0); the transport stands at the start during it, in full blocks with the
+                         remainder last
+  --preroll-rolling      the transport rolls through the pre-roll towards the start instead (needs --preroll;
+                         not with --stopped)
+  --tail TIME            silence appended after the input and written, 0 to 3600 s (default 0)
 
 Reports
   --info                 the plug-in's identity and every parameter (after --set) as a generic editor shows them
-  --json                 --info and the render summary as JSON
+  --json                 the reports as one JSON document: the report itself when there is one, else an object
+                         with "info", "render" and "response"
   --response FILE.csv    the magnitude response for the settings (impulse at -20 dBFS after one second of
                          settling): frequency_hz,left_db,right_db
-  --sample-rate HZ       the rate for --info and --response without an input (default 48000)
+  --sample-rate HZ       the rate for --info and --response without an input, 1000 to 768000 (default 48000)
   -q, --quiet            no progress bar and no summary
   -v, --verbose          log every call between host and plug-in on stderr
+  -V, --version          the version
   -h, --help             this text
 
-Exit status: 0 done, 1 a file or the plug-in failed, 2 the command line is wrong.
+Each option is given once (--set and --automate once per parameter); an option given twice, or one that has no
+effect with the others, is an error. Reports go to standard output, or to standard error when the audio does.
+
+Exit status: 0 done, 1 a file, the plug-in or standard output failed, 2 the command line is wrong,
+128 + N stopped by signal N (130 Ctrl-C, 129 SIGHUP, 143 SIGTERM; no output is left).
 )";
 }

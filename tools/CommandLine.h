@@ -7,14 +7,16 @@
 #include <vector>
 
 /// Everything the command line asks of tessaloom-render, checked for form (values in range, files given where
-/// needed). Parameter names and values are checked later against the plug-in itself.
+/// needed, each option once, no option that has no effect with the others). Parameter names and values are checked
+/// later against the plug-in itself.
 struct RenderOptions
 {
     std::string inputPath; // empty: no render
     std::string outputPath;
     std::string pluginPath;               // empty: the plug-in of this build
     std::string responsePath;             // --response FILE.csv
-    std::string sampleFormat;             // --format: float, pcm16, pcm24, pcm32; empty: the input's
+    std::string sampleFormat;             // --format: float, pcm16, pcm24, pcm32 (any case); empty: the input's
+    std::string container;                // --type: wav, aiff, flac, ...; empty: from OUTPUT's extension
     std::vector<std::string> sets;        // --set NAME=VALUE, in order
     std::vector<std::string> automations; // --automate NAME=T:V,...
     TransportSettings transport;          // its sampleRate is filled in from the input later
@@ -29,6 +31,8 @@ struct RenderOptions
     bool quiet = false;
     bool verbose = false;
     bool help = false;
+    bool version = false;
+    bool noClobber = false;
 };
 
 /// The command-line parser of tessaloom-render.

@@ -1,6 +1,7 @@
 #include "tools/HostSession.h"
 
 #include "tools/PluginInstance.h"
+#include "tools/TextUtilities.h"
 
 #include <cstdio>
 
@@ -17,8 +18,11 @@ void HostSession::open()
     plugin.dispatch(effSetBlockSize, 0, maxBlock);
 }
 
-void HostSession::applyAssignments(std::vector<ParameterAssignment>& assignments)
+std::vector<std::string> HostSession::applyAssignments(std::vector<ParameterAssignment>& assignments)
 {
+    std::vector<float> before; // each assigned parameter's value before any is written
+    for (const ParameterAssignment& assignment : assignments)
+        before.push_back(plugin.getParameter(assignment.index()));
     for (const ParameterAssignment& assignment : assignments)
     {
         if (!assignment.needsFrequencyScale())
@@ -29,7 +33,10 @@ void HostSession::applyAssignments(std::vector<ParameterAssignment>& assignments
         if (!assignment.needsFrequencyScale())
             continue;
         const auto scale = ParameterCatalogue::probeFrequencyScale(plugin, assignment.index());
-        assignment.resolveFrequencies(scale ? &*scale : nullptr);
+        if (scale)
+            assignment.resolveFrequencies(&*scale);
+        else
+            assignment.resolveFrequencies(nullptr, ParameterCatalogue::frequencyCondition(plugin, assignment.index()));
         plugin.setParameter(assignment.index(), assignment.points().front().normalised);
     }
     automations.clear();
@@ -41,9 +48,54 @@ void HostSession::applyAssignments(std::vector<ParameterAssignment>& assignments
         automations.push_back(assignment);
         lastWritten.push_back(assignment.points().front().normalised);
     }
+    const std::vector<std::string> warnings = checkEntries(assignments, before);
     AEffect* const effect = plugin.effect();
     for (int32_t index = 0; effect != nullptr && index < effect->numParams; ++index)
         plugin.dispatchText(effGetParamDisplay, index);
+    return warnings;
+}
+
+std::vector<std::string> HostSession::checkEntries(const std::vector<ParameterAssignment>& assignments,
+                                                   const std::vector<float>& before)
+{
+    std::vector<std::string> warnings;
+    plugin.log().mute();
+    for (const ParameterAssignment& assignment : assignments)
+    {
+        const int32_t index = assignment.index();
+        for (const ParameterAssignment::Point& point : assignment.points())
+        {
+            if (!point.entry)
+                continue;
+            plugin.setParameter(index, point.normalised);
+            const std::string shown = plugin.dispatchText(effGetParamDisplay, index);
+            if (equalsIgnoringCase(trimmed(shown), point.text))
+                continue;
+            // The other setting that, put back, lets the entry show again.
+            std::string cause;
+            for (size_t j = 0; j < assignments.size() && cause.empty(); ++j)
+            {
+                const int32_t other = assignments[j].index();
+                if (other == index)
+                    continue;
+                const float now = plugin.getParameter(other);
+                plugin.setParameter(other, before[j]);
+                if (equalsIgnoringCase(trimmed(plugin.dispatchText(effGetParamDisplay, index)), point.text))
+                {
+                    plugin.setParameter(other, now);
+                    cause = assignments[j].name() + "=" + trimmed(plugin.dispatchText(effGetParamDisplay, other));
+                }
+                plugin.setParameter(other, now);
+            }
+            warnings.push_back("\"" + assignment.name() + "=" + point.text +
+                               "\": " + (cause.empty() ? "with the settings given" : "with \"" + cause + "\"") +
+                               " the plug-in shows \"" + trimmed(shown) +
+                               "\" for this value, not the entry, so the entry means nothing there");
+        }
+        plugin.setParameter(index, assignment.points().front().normalised);
+    }
+    plugin.log().resume();
+    return warnings;
 }
 
 void HostSession::start()

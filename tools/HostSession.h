@@ -5,6 +5,7 @@
 #include "tools/Transport.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class PluginInstance;
@@ -24,8 +25,10 @@ public:
     /// Writes each assignment's first value (fixed values first, then frequencies, each mapped through the law the
     /// parameter shows once the others are set), keeps the automated ones for the blocks, and asks for the display
     /// text of every parameter as a host's generic editor does (that request is what carries a free LFO rate into
-    /// the plug-in). Throws ToolError (usage) when a frequency cannot be mapped.
-    void applyAssignments(std::vector<ParameterAssignment>& assignments);
+    /// the plug-in). Throws ToolError (usage) when a frequency cannot be mapped, saying which setting would make
+    /// the parameter show one. Answers a warning for each entry name the plug-in does not show for its value with
+    /// the settings given (an entry learnt in another mode, such as a note length with a free-running LFO).
+    std::vector<std::string> applyAssignments(std::vector<ParameterAssignment>& assignments);
     /// effMainsChanged 1.
     void start();
     /// One block: every automated parameter whose value at the block's start differs from the last one written is
@@ -40,6 +43,9 @@ public:
     int32_t blockSize() const { return maxBlock; }
 
 private:
+    std::vector<std::string> checkEntries(const std::vector<ParameterAssignment>& assignments,
+                                          const std::vector<float>& before);
+
     PluginInstance& plugin;
     Transport transport;
     double rate = 44100.0;

@@ -37,26 +37,16 @@ bool parseFrequency(const std::string& text, std::string& prefix, double& hz)
     return true;
 }
 
-// "8s", "8", "250ms": seconds.
-bool parseSeconds(const std::string& text, double& seconds)
-{
-    std::string body = trimmed(text);
-    double scale = 1.0;
-    if (body.size() > 2 && equalsIgnoringCase(body.substr(body.size() - 2), "ms"))
-    {
-        scale = 0.001;
-        body.resize(body.size() - 2);
-    }
-    else if (body.size() > 1 && (body.back() == 's' || body.back() == 'S'))
-        body.resize(body.size() - 1);
-    const auto number = parseNumber(body);
-    if (!number || *number < 0.0)
-        return false;
-    seconds = *number * scale;
-    return true;
-}
-
 } // namespace
+
+std::string valueAdvice(const std::optional<std::string>& frequencyCondition)
+{
+    if (!frequencyCondition)
+        return "a normalised value from 0 to 1";
+    if (frequencyCondition->empty())
+        return "a normalised value from 0 to 1 or a frequency such as 1200Hz";
+    return "a normalised value from 0 to 1, or a frequency once \"" + *frequencyCondition + "\" is set";
+}
 
 ParameterAssignment ParameterAssignment::start(const std::string& text, const ParameterCatalogue& catalogue,
                                                std::string& valueText)
@@ -81,7 +71,7 @@ ParameterAssignment ParameterAssignment::parseSet(const std::string& text, const
 {
     std::string valueText;
     ParameterAssignment assignment = start(text, catalogue, valueText);
-    assignment.timeline.push_back(assignment.parseValue(valueText));
+    assignment.timeline.push_back(assignment.parseValue(valueText, catalogue));
     return assignment;
 }
 
@@ -93,24 +83,26 @@ ParameterAssignment ParameterAssignment::parseAutomation(const std::string& text
     for (const std::string& pointText : splitAt(valueText, ','))
     {
         const size_t colon = pointText.find(':');
-        double seconds = 0.0;
-        if (colon == std::string::npos || !parseSeconds(pointText.substr(0, colon), seconds))
+        const auto time = colon == std::string::npos ? std::nullopt : parseSeconds(pointText.substr(0, colon));
+        if (!time)
             throw ToolError("\"" + assignment.parameterName + "\": \"" + trimmed(pointText) +
                                 "\" is no point; write TIME:VALUE with the time in seconds, for example \"8s:0.9\"",
                             ToolError::kUsage);
+        const double seconds = *time;
         if (!assignment.timeline.empty() && seconds < assignment.timeline.back().seconds)
             throw ToolError("\"" + assignment.parameterName + "\": the point at " + numberText(seconds) +
                                 " s comes after one at " + numberText(assignment.timeline.back().seconds) +
                                 " s; times must not go back",
                             ToolError::kUsage);
-        Point point = assignment.parseValue(pointText.substr(colon + 1));
+        Point point = assignment.parseValue(pointText.substr(colon + 1), catalogue);
         point.seconds = seconds;
         assignment.timeline.push_back(point);
     }
     return assignment;
 }
 
-ParameterAssignment::Point ParameterAssignment::parseValue(const std::string& valueText) const
+ParameterAssignment::Point ParameterAssignment::parseValue(const std::string& valueText,
+                                                           const ParameterCatalogue& catalogue) const
 {
     Point point;
     point.text = trimmed(valueText);
@@ -119,6 +111,7 @@ ParameterAssignment::Point ParameterAssignment::parseValue(const std::string& va
         if (equalsIgnoringCase(trimmed(entry.name), point.text))
         {
             point.normalised = entry.value;
+            point.entry = true;
             return point;
         }
     }
@@ -141,11 +134,12 @@ ParameterAssignment::Point ParameterAssignment::parseValue(const std::string& va
         for (const ChoiceEntry& entry : entries)
             names.push_back(entry.name);
         throw ToolError("\"" + parameterName + "\" has no entry \"" + point.text +
-                            "\"; its entries are: " + quotedList(names) + " (or a normalised value from 0 to 1)",
+                            "\"; its entries are: " + quotedList(names) + " (or " +
+                            valueAdvice(catalogue.frequencyCondition(parameterIndex)) + ")",
                         ToolError::kUsage);
     }
-    throw ToolError("\"" + parameterName + "=" + point.text +
-                        "\": give a normalised value from 0 to 1 or a frequency such as 1200Hz",
+    throw ToolError("\"" + parameterName + "=" + point.text + "\": give " +
+                        valueAdvice(catalogue.frequencyCondition(parameterIndex)),
                     ToolError::kUsage);
 }
 
@@ -159,16 +153,20 @@ bool ParameterAssignment::needsFrequencyScale() const
     return false;
 }
 
-void ParameterAssignment::resolveFrequencies(const FrequencyScale* scale)
+void ParameterAssignment::resolveFrequencies(const FrequencyScale* scale, const std::optional<std::string>& condition)
 {
     for (Point& point : timeline)
     {
         if (!point.frequency)
             continue;
         if (scale == nullptr)
-            throw ToolError("\"" + parameterName + "\" shows no frequency, so \"" + point.text +
-                                "\" cannot be mapped; give a normalised value from 0 to 1",
-                            ToolError::kUsage);
+            throw ToolError(
+                "\"" + parameterName + "\" shows no frequency" +
+                    (condition && !condition->empty() ? " unless \"" + *condition + "\" is set" : "") + ", so \"" +
+                    point.text + "\" cannot be mapped; " +
+                    (condition && !condition->empty() ? "set \"" + *condition + "\" too, or give " : "give ") +
+                    "a normalised value from 0 to 1",
+                ToolError::kUsage);
         point.normalised = scale->normalisedFor(point.prefix, point.hz, parameterName);
         point.frequency = false;
     }

@@ -3,6 +3,7 @@
 #include "tools/ParameterCatalogue.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,10 @@ class FrequencyScale;
 /// A value given for a parameter on the command line: fixed (--set "Filter Freq=0.3") or automated
 /// (--automate "Filter Freq=0s:0.1,8s:0.9"), checked against the plug-in's own parameter names and entries.
 ///
+/// What a value may be for one parameter, for messages: "a normalised value from 0 to 1", with the frequency the
+/// condition (as ParameterCatalogue::frequencyCondition answers it) allows.
+std::string valueAdvice(const std::optional<std::string>& frequencyCondition);
+
 /// A value is a normalised number from 0 to 1 ("0.3"); a frequency ("1200Hz", "1.2 kHz", with the half's prefix on a
 /// split knob: "LP 1200Hz"), mapped through the law the parameter shows; or a choice's entry name ("Dotted"),
 /// ignoring case. An automation is a list of time:value points with times in seconds ("8s", "8", "250ms") that do
@@ -31,9 +36,10 @@ public:
 
     /// True while a frequency value still waits for the parameter's law.
     bool needsFrequencyScale() const;
-    /// Maps the frequency values through scale (null: the parameter shows no frequency now). Throws ToolError
+    /// Maps the frequency values through scale (null: the parameter shows no frequency now; then condition, as
+    /// ParameterCatalogue::frequencyCondition answers it, says what would make it show one). Throws ToolError
     /// (usage) when a frequency cannot be mapped.
-    void resolveFrequencies(const FrequencyScale* scale);
+    void resolveFrequencies(const FrequencyScale* scale, const std::optional<std::string>& condition = std::nullopt);
 
     /// The normalised value at a time in seconds from the input's first frame: v0 + (v1 − v0) · (t − t0) / (t1 − t0)
     /// in double precision between the two points around t, rounded to float.
@@ -46,6 +52,7 @@ public:
         std::string text;
         float normalised = 0.0f;
         bool frequency = false; // a frequency not yet mapped
+        bool entry = false;     // an entry's name
         std::string prefix;     // the half a frequency names ("LP"), or empty
         double hz = 0.0;
     };
@@ -54,7 +61,7 @@ public:
 private:
     static ParameterAssignment start(const std::string& text, const ParameterCatalogue& catalogue,
                                      std::string& valueText);
-    Point parseValue(const std::string& valueText) const;
+    Point parseValue(const std::string& valueText, const ParameterCatalogue& catalogue) const;
 
     int32_t parameterIndex = 0;
     std::string parameterName;

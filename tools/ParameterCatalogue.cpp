@@ -76,6 +76,19 @@ std::vector<ChoiceEntry> probeEntries(PluginInstance& plugin, int32_t index)
     return entries;
 }
 
+// The entries of one parameter, its value put back, the sweep summarised in the call log.
+std::vector<ChoiceEntry> probeEntriesLogged(PluginInstance& plugin, int32_t index)
+{
+    const float original = plugin.getParameter(index);
+    plugin.log().note("probing the display texts of parameter " + std::to_string(index) + " over " +
+                      std::to_string(kSweepSteps + 1) + " positions (calls not listed)");
+    plugin.log().mute();
+    std::vector<ChoiceEntry> entries = probeEntries(plugin, index);
+    plugin.log().resume();
+    plugin.setParameter(index, original);
+    return entries;
+}
+
 } // namespace
 
 ParameterCatalogue::ParameterCatalogue(std::vector<ParameterInfo> parameters) : all(std::move(parameters))
@@ -83,6 +96,17 @@ ParameterCatalogue::ParameterCatalogue(std::vector<ParameterInfo> parameters) : 
 }
 
 ParameterCatalogue ParameterCatalogue::probe(PluginInstance& plugin)
+{
+    ParameterCatalogue catalogue = probe(plugin, {});
+    for (ParameterInfo& info : catalogue.all)
+    {
+        if (info.entries.empty())
+            info.entries = probeEntriesLogged(plugin, info.index);
+    }
+    return catalogue;
+}
+
+ParameterCatalogue ParameterCatalogue::probe(PluginInstance& plugin, const std::vector<std::string>& names)
 {
     AEffect* const effect = plugin.effect();
     const int32_t count = effect != nullptr ? effect->numParams : 0;
@@ -93,16 +117,54 @@ ParameterCatalogue ParameterCatalogue::probe(PluginInstance& plugin)
         info.index = index;
         info.name = plugin.dispatchText(effGetParamName, index);
         info.label = plugin.dispatchText(effGetParamLabel, index);
-        const float original = plugin.getParameter(index);
-        plugin.log().note("probing the display texts of parameter " + std::to_string(index) + " over " +
-                          std::to_string(kSweepSteps + 1) + " positions (calls not listed)");
-        plugin.log().mute();
-        info.entries = probeEntries(plugin, index);
-        plugin.log().resume();
-        plugin.setParameter(index, original);
+        for (const std::string& name : names)
+        {
+            if (equalsIgnoringCase(trimmed(info.name), trimmed(name)))
+            {
+                info.entries = probeEntriesLogged(plugin, index);
+                break;
+            }
+        }
         parameters.push_back(std::move(info));
     }
-    return ParameterCatalogue(std::move(parameters));
+    ParameterCatalogue catalogue(std::move(parameters));
+    catalogue.source = &plugin;
+    return catalogue;
+}
+
+std::optional<std::string> ParameterCatalogue::frequencyCondition(PluginInstance& plugin, int32_t index)
+{
+    if (probeFrequencyScale(plugin, index))
+        return std::string();
+    AEffect* const effect = plugin.effect();
+    const int32_t count = effect != nullptr ? effect->numParams : 0;
+    plugin.log().mute();
+    std::optional<std::string> condition;
+    for (int32_t other = 0; other < count && !condition; ++other)
+    {
+        if (other == index)
+            continue;
+        const float original = plugin.getParameter(other);
+        for (const ChoiceEntry& entry : probeEntries(plugin, other))
+        {
+            plugin.setParameter(other, entry.value);
+            if (probeFrequencyScale(plugin, index))
+            {
+                condition = plugin.dispatchText(effGetParamName, other) + "=" + entry.name;
+                break;
+            }
+        }
+        plugin.setParameter(other, original);
+    }
+    plugin.log().resume();
+    return condition;
+}
+
+std::optional<std::string> ParameterCatalogue::frequencyCondition(int32_t index) const
+{
+    if (source == nullptr)
+        return std::nullopt;
+    return frequencyCondition(*source, index);
 }
 
 std::optional<FrequencyScale> ParameterCatalogue::probeFrequencyScale(PluginInstance& plugin, int32_t index)

@@ -31,7 +31,8 @@ struct ParameterInfo
 /// over 1025 evenly spaced positions; unless the texts along the way are all numbers with the same words around them
 /// (a continuous parameter), the distinct texts in order are the entries. Entry k of n is then selected with k/n when
 /// the plug-in shows it there, else with the middle of the positions that showed it. Every probed value is put back
-/// afterwards.
+/// afterwards. The sweep is the costly part of learning (1025 display texts a parameter), so a render learns the
+/// entries of the parameters it is given only.
 class ParameterCatalogue
 {
 public:
@@ -42,6 +43,15 @@ public:
 
     /// Learns the parameters of the open instance. The probing calls are summarised in the call log, not listed.
     static ParameterCatalogue probe(PluginInstance& plugin);
+    /// Learns the names and labels of all parameters and the entries of those named in names only (compared like
+    /// find()). The instance must outlive the catalogue: frequencyCondition() asks it.
+    static ParameterCatalogue probe(PluginInstance& plugin, const std::vector<std::string>& names);
+    /// How the parameter at index takes a frequency: nothing when it shows none with any entry of the other
+    /// parameters, "" when it shows one now, else the setting that makes it show one ("LFO Sync=Free"). Every probed
+    /// value is put back afterwards.
+    static std::optional<std::string> frequencyCondition(PluginInstance& plugin, int32_t index);
+    /// The same for a catalogue learnt from an instance; nothing for a catalogue of known parameters.
+    std::optional<std::string> frequencyCondition(int32_t index) const;
     /// The frequency law the parameter shows now (its displays at 0, 0.5 and 1); nothing when it shows no
     /// frequency. The parameter's value is put back afterwards.
     static std::optional<FrequencyScale> probeFrequencyScale(PluginInstance& plugin, int32_t index);
@@ -55,4 +65,5 @@ public:
 
 private:
     std::vector<ParameterInfo> all;
+    PluginInstance* source = nullptr; // the instance probed, if any
 };

@@ -2,8 +2,10 @@
 
 #include "tools/TextUtilities.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace
 {
@@ -27,9 +29,44 @@ void RenderSummary::addOutput(const float* left, const float* right, int32_t fra
     const float* const channels[2] = {left, right};
     for (int c = 0; c < 2; ++c)
     {
-        for (int32_t i = 0; i < frames; ++i)
+        const float* const samples = channels[c];
+        // The usual block: finite and within full scale, found in one pass that only takes the largest magnitude
+        // and notes whether any sample is not finite (NaN fails both comparisons).
+        // Eight lanes side by side, so that the compiler keeps them in vector registers.
+        constexpr int kLanes = 8;
+        float lanePeak[kLanes] = {};
+        int32_t laneFinite[kLanes] = {};
+        int32_t i = 0;
+        for (; i + kLanes <= frames; i += kLanes)
         {
-            const double magnitude = std::fabs(static_cast<double>(channels[c][i]));
+            for (int k = 0; k < kLanes; ++k)
+            {
+                const float magnitude = std::fabs(samples[i + k]);
+                lanePeak[k] = std::max(lanePeak[k], magnitude);
+                laneFinite[k] += magnitude <= std::numeric_limits<float>::max() ? 1 : 0;
+            }
+        }
+        float largest = 0.0f;
+        int32_t finite = 0;
+        for (int k = 0; k < kLanes; ++k)
+        {
+            largest = std::max(largest, lanePeak[k]);
+            finite += laneFinite[k];
+        }
+        for (; i < frames; ++i)
+        {
+            const float magnitude = std::fabs(samples[i]);
+            largest = std::max(largest, magnitude);
+            finite += magnitude <= std::numeric_limits<float>::max() ? 1 : 0;
+        }
+        if (finite == frames && largest <= 1.0f)
+        {
+            channelPeak[c] = largest > channelPeak[c] ? largest : channelPeak[c];
+            continue;
+        }
+        for (int32_t j = 0; j < frames; ++j)
+        {
+            const double magnitude = std::fabs(static_cast<double>(samples[j]));
             if (!std::isfinite(magnitude))
             {
                 ++nonFinite;
@@ -95,6 +132,13 @@ std::string RenderSummary::json() const
 std::vector<std::string> RenderSummary::warnings() const
 {
     std::vector<std::string> lines;
+    if (inputDeclaredFrames > inputFramesRead)
+        lines.push_back(inputPath + ": the header declares " + std::to_string(inputDeclaredFrames) + " frames" +
+                        format(" (%.3f s)", inputDeclaredFrames / sampleRate) + " but only " +
+                        std::to_string(inputFramesRead) + format(" (%.3f s)", inputFramesRead / sampleRate) +
+                        " could be read: the file is cut short; rendered what there is");
+    if (!formatNarrowing.empty())
+        lines.push_back(formatNarrowing);
     if (clipped > 0)
         lines.push_back(outputPath + ": " + std::to_string(clipped) + " samples above full scale (peak " +
                         dbfsText(peak()) + (floatOutput ? "; kept in the float output)" : "; clipped)"));

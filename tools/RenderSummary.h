@@ -19,8 +19,11 @@ public:
     int64_t renderedFrames = 0; // written: input and tail
     int64_t tailFrames = 0;
     int64_t blocks = 0;
-    double secondsTaken = 0.0; // wall-clock time of the processing loop
-    int64_t timeRequests = 0;  // audioMasterGetTime requests of the plug-in
+    double secondsTaken = 0.0;        // wall-clock time of the processing loop
+    int64_t timeRequests = 0;         // audioMasterGetTime requests of the plug-in
+    int64_t inputDeclaredFrames = -1; // what the input's header declares; -1: unknown
+    int64_t inputFramesRead = 0;
+    std::string formatNarrowing; // why the output holds less than the input's samples; empty when it does not
 
     /// Takes a block of output into the peak and the counts.
     void addOutput(const float* left, const float* right, int32_t frames);
@@ -37,7 +40,8 @@ public:
     /// The summary as aligned lines of text, and as one JSON object.
     std::string text() const;
     std::string json() const;
-    /// One line per warning (clipping, non-finite samples), each naming the output file; none when all is well.
+    /// One line per warning (an input cut short, a narrower sample format, clipping, non-finite samples), each
+    /// naming its file; none when all is well.
     std::vector<std::string> warnings() const;
 
     /// A level in dBFS with one decimal ("-3.1 dBFS"), or "-inf dBFS" for silence.

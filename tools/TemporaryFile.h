@@ -2,16 +2,18 @@
 
 #include <string>
 
-/// A file written beside its target under a hidden temporary name (".NAME.XXXXXX") and renamed onto the target only
-/// when complete, so that the target is never left half-written. Until commit() the destructor removes it. A target
-/// that is a link to a file keeps the link (the file it points at is replaced); a target that is a device or a pipe
-/// (/dev/null, /dev/stdout) is written directly.
+/// A file written beside its target under a hidden temporary name (".NAME.XXXXXX", or for a name too long for that
+/// a shortened NAME with a hash of the whole) and renamed onto the target only when complete, so that the target is
+/// never left half-written. Until commit() the destructor removes it. The target is replaced by a new file that
+/// keeps the permission bits of the file it replaces. A target that is a link to a file keeps the link (the file it
+/// points at is replaced); a target that is a device or a pipe (/dev/null) is written directly, and so is "-",
+/// standard output.
 class TemporaryFile
 {
 public:
     /// Creates the temporary file beside targetPath. Throws ToolError naming the target when it cannot be created
-    /// (missing folder, no permission) or when the target is a folder.
-    explicit TemporaryFile(const std::string& targetPath);
+    /// (missing folder, no permission), when the target is a folder, or, with noClobber, when it exists.
+    explicit TemporaryFile(const std::string& targetPath, bool noClobber = false);
     /// Closes the descriptor and removes the temporary file unless it was committed.
     ~TemporaryFile();
 
@@ -22,6 +24,12 @@ public:
     int descriptor() const { return fd; }
     /// The target's path as given.
     const std::string& targetPath() const { return target; }
+    /// The target for messages: its path, or "standard output".
+    std::string targetName() const { return target == "-" ? "standard output" : target; }
+
+    /// The hidden name beside name (the last part of a path) within maxLength bytes, before mkstemp's six
+    /// characters.
+    static std::string hiddenName(const std::string& name, size_t maxLength);
 
     /// Closes the descriptor and renames the file onto the target. Throws ToolError naming the target.
     void commit();
@@ -32,5 +40,6 @@ private:
     std::string tempPath;
     int fd = -1;
     bool direct = false; // writing straight into a device or pipe
+    bool noReplace = false;
     bool committed = false;
 };

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -77,18 +78,93 @@ std::string quotedList(const std::vector<std::string>& items)
     return text;
 }
 
+std::optional<double> parseSeconds(const std::string& text)
+{
+    std::string body = trimmed(text);
+    double scale = 1.0;
+    if (body.size() > 2 && equalsIgnoringCase(body.substr(body.size() - 2), "ms"))
+    {
+        scale = 0.001;
+        body.resize(body.size() - 2);
+    }
+    else if (body.size() > 1 && (body.back() == 's' || body.back() == 'S'))
+        body.resize(body.size() - 1);
+    const auto number = parseNumber(body);
+    if (!number || *number < 0.0)
+        return std::nullopt;
+    return *number * scale;
+}
+
+namespace
+{
+
+// The length of the valid UTF-8 sequence starting at text[i] (shortest form, no surrogates, at most U+10FFFF);
+// 0 when none starts there.
+size_t utf8Length(const std::string& text, size_t i)
+{
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    size_t length = 0;
+    uint32_t code = 0;
+    if (lead >= 0xC2 && lead <= 0xDF)
+    {
+        length = 2;
+        code = lead & 0x1Fu;
+    }
+    else if (lead >= 0xE0 && lead <= 0xEF)
+    {
+        length = 3;
+        code = lead & 0x0Fu;
+    }
+    else if (lead >= 0xF0 && lead <= 0xF4)
+    {
+        length = 4;
+        code = lead & 0x07u;
+    }
+    else
+        return 0;
+    if (i + length > text.size())
+        return 0;
+    for (size_t k = 1; k < length; ++k)
+    {
+        const unsigned char c = static_cast<unsigned char>(text[i + k]);
+        if ((c & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (c & 0x3Fu);
+    }
+    const uint32_t smallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+} // namespace
+
 std::string jsonString(const std::string& text)
 {
     std::string out = "\"";
-    for (const char c : text)
+    for (size_t i = 0; i < text.size(); ++i)
     {
+        const char c = text[i];
         const unsigned char u = static_cast<unsigned char>(c);
         if (c == '"' || c == '\\')
         {
             out += '\\';
             out += c;
         }
-        else if (u < 0x20 || u >= 0x80) // control characters; bytes above ASCII read as Latin-1
+        else if (u >= 0x80)
+        {
+            const size_t length = utf8Length(text, i);
+            if (length > 0)
+            {
+                out.append(text, i, length);
+                i += length - 1;
+                continue;
+            }
+            char escaped[8];
+            std::snprintf(escaped, sizeof(escaped), "\\u%04x", u);
+            out += escaped;
+        }
+        else if (u < 0x20 || u == 0x7F)
         {
             char escaped[8];
             std::snprintf(escaped, sizeof(escaped), "\\u%04x", u);

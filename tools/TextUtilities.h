@@ -15,7 +15,10 @@ std::vector<std::string> splitAt(const std::string& text, char separator);
 std::optional<double> parseNumber(const std::string& text);
 /// The whole text as an integer within [minimum, maximum]; nothing otherwise.
 std::optional<long long> parseInteger(const std::string& text, long long minimum, long long maximum);
+/// A time in seconds from "8s", "8" (seconds) or "250ms", not negative; nothing otherwise.
+std::optional<double> parseSeconds(const std::string& text);
 /// The items, each in double quotes, separated by ", ".
 std::string quotedList(const std::vector<std::string>& items);
-/// text as a JSON string literal, quotes included.
+/// text as a JSON string literal, quotes included: UTF-8 as it is, control characters escaped, and each byte that
+/// is not part of valid UTF-8 read as Latin-1 (\u00XX).
 std::string jsonString(const std::string& text);

@@ -15,31 +15,39 @@
 #include "tools/ProgressBar.h"
 #include "tools/RenderSummary.h"
 #include "tools/ResponseMeasurement.h"
+#include "tools/TextUtilities.h"
 #include "tools/ToolError.h"
 
+#include <sndfile.h>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
 {
 
-volatile std::sig_atomic_t interrupted = 0;
+volatile std::sig_atomic_t interruptingSignal = 0;
 
-void onSignal(int)
+void onSignal(int signal)
 {
-    interrupted = 1;
+    interruptingSignal = signal;
 }
 
-/// While it lives, an interrupt (Ctrl-C, SIGTERM, SIGHUP) only sets a flag, so that the render loop can stop and
-/// remove its temporary file; before and after, the signals act as usual.
+/// While it lives, an interrupt (Ctrl-C, SIGTERM, SIGHUP) only notes the signal, so that the render loop can stop
+/// and remove its temporary file and exit with 128 + the signal's number; before and after, the signals act as usual.
 class InterruptCatcher
 {
 public:
@@ -101,25 +109,69 @@ std::vector<ParameterAssignment> parseAssignments(const RenderOptions& options, 
     return assignments;
 }
 
+// The parameter names the command line gives, for the catalogue to learn their entries.
+std::vector<std::string> namesGiven(const RenderOptions& options)
+{
+    std::vector<std::string> names;
+    for (const std::vector<std::string>* list : {&options.sets, &options.automations})
+    {
+        for (const std::string& text : *list)
+            names.push_back(text.substr(0, text.find('=')));
+    }
+    return names;
+}
+
+// Refuses (usage) when two of the files the run reads and writes are one file, by whatever paths: rendering would
+// replace the input with its own render.
+void refuseSameFile(const RenderOptions& options)
+{
+    struct Named
+    {
+        const std::string* path;
+        const char* role;
+    };
+    const Named files[] = {
+        {&options.inputPath, "INPUT"}, {&options.outputPath, "OUTPUT"}, {&options.responsePath, "--response"}};
+    struct stat status[3] = {};
+    bool exists[3] = {};
+    for (int i = 0; i < 3; ++i)
+        exists[i] = !files[i].path->empty() && *files[i].path != "-" && stat(files[i].path->c_str(), &status[i]) == 0 &&
+                    S_ISREG(status[i].st_mode);
+    for (int i = 0; i < 3; ++i)
+    {
+        for (int j = i + 1; j < 3; ++j)
+        {
+            if (exists[i] && exists[j] && status[i].st_dev == status[j].st_dev && status[i].st_ino == status[j].st_ino)
+                throw ToolError(*files[j].path + ": is the same file as " + files[i].role + " " + *files[i].path +
+                                    "; writing it would destroy it: give another " + files[j].role,
+                                ToolError::kUsage);
+        }
+    }
+}
+
 RenderSummary render(const RenderOptions& options, HostSession& session, PluginInstance& plugin,
-                     AudioFileReader& reader, int outputFormat)
+                     AudioFileReader& reader, const OutputFormat& outputFormat)
 {
     const double rate = session.sampleRate();
     RenderSummary summary;
-    summary.inputPath = options.inputPath;
-    summary.outputPath = options.outputPath;
-    summary.formatDescription = AudioFileWriter::describe(outputFormat);
+    summary.inputPath = options.inputPath == "-" ? "standard input" : options.inputPath;
+    summary.outputPath = options.outputPath == "-" ? "standard output" : options.outputPath;
     summary.inputChannels = reader.channels();
     summary.sampleRate = rate;
     summary.prerollFrames = std::llround(options.prerollSeconds * rate);
     summary.tailFrames = std::llround(options.tailSeconds * rate);
-    summary.renderedFrames = reader.frames() + summary.tailFrames;
+    summary.formatNarrowing = outputFormat.narrowing;
+    // An input of unknown length is read until it ends; the schedule is cut there.
+    const int64_t inputFrames = reader.unknownLength() ? INT64_MAX / 4 : reader.frames();
+    summary.renderedFrames = inputFrames + summary.tailFrames;
 
     const InterruptCatcher catcher; // from the moment a temporary file exists
-    AudioFileWriter writer(options.outputPath, outputFormat, static_cast<int>(rate));
+    AudioFileWriter writer(options.outputPath, outputFormat.format, static_cast<int>(rate), outputFormat.wavWhenSmall,
+                           options.noClobber);
     summary.floatOutput = writer.floatingPoint();
     BlockSchedule schedule(summary.prerollFrames, summary.renderedFrames, options.blockSize, options.firstBlock);
-    ProgressBar progress(stderr, !options.quiet && !options.verbose && isatty(STDERR_FILENO) != 0,
+    ProgressBar progress(stderr,
+                         !options.quiet && !options.verbose && isatty(STDERR_FILENO) != 0 && !reader.unknownLength(),
                          summary.prerollFrames + summary.renderedFrames);
 
     const size_t blockSize = static_cast<size_t>(options.blockSize);
@@ -130,68 +182,109 @@ RenderSummary render(const RenderOptions& options, HostSession& session, PluginI
     const auto started = std::chrono::steady_clock::now();
     session.start();
     Block block;
+    bool inputEnded = false;
     while (schedule.next(block))
     {
-        if (interrupted != 0)
-            throw ToolError(options.outputPath + ": interrupted; nothing written", ToolError::kInterrupted);
-        if (block.preroll)
+        if (interruptingSignal != 0)
+            throw ToolError(summary.outputPath + ": interrupted; nothing written",
+                            ToolError::interruptedBy(interruptingSignal));
+        if (block.preroll || inputEnded)
         {
             std::fill(inLeft.begin(), inLeft.end(), 0.0f);
             std::fill(inRight.begin(), inRight.end(), 0.0f);
         }
-        else
-            reader.read(inLeft.data(), inRight.data(), block.frames);
+        else if (reader.read(inLeft.data(), inRight.data(), block.frames) < block.frames && reader.ended())
+        {
+            // The input ended (where it said, or earlier): the tail follows the last frame read.
+            inputEnded = true;
+            schedule.shorten(reader.framesRead() + summary.tailFrames);
+        }
         session.process(block, inputs, outputs);
         if (!block.preroll)
         {
-            writer.write(outLeft.data(), outRight.data(), block.frames);
-            summary.addOutput(outLeft.data(), outRight.data(), block.frames);
+            const int32_t frames =
+                static_cast<int32_t>(std::min<int64_t>(block.frames, schedule.renderedFrames() - block.start));
+            writer.write(outLeft.data(), outRight.data(), frames);
+            summary.addOutput(outLeft.data(), outRight.data(), frames);
         }
         ++summary.blocks;
         progress.update(summary.prerollFrames + block.start + block.frames);
     }
     summary.timeRequests = plugin.timeRequests();
+    summary.renderedFrames = schedule.renderedFrames();
+    summary.inputFramesRead = reader.framesRead();
+    summary.inputDeclaredFrames = reader.declaredFrames();
     session.stop();
     writer.commit();
+    summary.formatDescription = writer.description();
     summary.secondsTaken = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     progress.finish();
     return summary;
 }
 
+void warn(const std::string& text)
+{
+    std::fprintf(stderr, "tessaloom-render: warning: %s\n", text.c_str());
+}
+
+// A JSON document without its final line break.
+std::string withoutLastNewline(std::string text)
+{
+    while (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    return text;
+}
+
 int run(const RenderOptions& options)
 {
     CallLog log(options.verbose ? stderr : nullptr);
+    // The audio or the response on standard output leaves standard error for the reports.
+    std::FILE* const reports = options.outputPath == "-" || options.responsePath == "-" ? stderr : stdout;
+    std::vector<std::pair<std::string, std::string>> jsonReports; // member name, document
 
     // Files and formats first: a wrong output name or a missing input fails before anything is loaded.
+    refuseSameFile(options);
     std::unique_ptr<AudioFileReader> reader;
     if (!options.inputPath.empty())
         reader = std::make_unique<AudioFileReader>(options.inputPath);
     const double rate = reader ? reader->sampleRate() : options.sampleRate;
-    const int outputFormat = reader ? AudioFileWriter::formatFor(options.outputPath, options.sampleFormat,
-                                                                 reader->format(), static_cast<int>(rate))
-                                    : 0;
+    OutputFormat outputFormat;
+    if (reader)
+    {
+        const int64_t frames = reader->unknownLength() ? -1
+                                                       : std::max(reader->frames(), reader->declaredFrames()) +
+                                                             std::llround(options.tailSeconds * rate);
+        outputFormat = AudioFileWriter::choose(options.outputPath, options.container, options.sampleFormat,
+                                               reader->format(), static_cast<int>(rate), frames);
+    }
     TransportSettings transport = options.transport;
     transport.sampleRate = rate;
 
     OpenInstance first = openInstance(options, log, transport);
-    const ParameterCatalogue catalogue = ParameterCatalogue::probe(*first.plugin);
+    // Learning a parameter's entries sweeps its display: only the parameters named, unless --info shows them all.
+    const ParameterCatalogue catalogue = options.info ? ParameterCatalogue::probe(*first.plugin)
+                                                      : ParameterCatalogue::probe(*first.plugin, namesGiven(options));
     std::vector<ParameterAssignment> assignments = parseAssignments(options, catalogue);
-    first.session->applyAssignments(assignments);
+    for (const std::string& warning : first.session->applyAssignments(assignments))
+        warn(warning);
 
     if (options.info)
     {
-        const std::string report = options.json ? PluginInfoReport::json(*first.plugin, catalogue)
-                                                : PluginInfoReport::text(*first.plugin, catalogue);
-        std::fputs(report.c_str(), stdout);
+        if (options.json)
+            jsonReports.emplace_back("info", PluginInfoReport::json(*first.plugin, catalogue));
+        else
+            std::fputs(PluginInfoReport::text(*first.plugin, catalogue).c_str(), reports);
     }
 
     if (reader)
     {
         const RenderSummary summary = render(options, *first.session, *first.plugin, *reader, outputFormat);
         for (const std::string& warning : summary.warnings())
-            std::fprintf(stderr, "tessaloom-render: warning: %s\n", warning.c_str());
-        if (!options.quiet)
-            std::fputs((options.json ? summary.json() : summary.text()).c_str(), stdout);
+            warn(warning);
+        if (options.json && !options.quiet)
+            jsonReports.emplace_back("render", summary.json());
+        else if (!options.quiet)
+            std::fputs(summary.text().c_str(), reports);
     }
 
     if (!options.responsePath.empty())
@@ -212,31 +305,70 @@ int run(const RenderOptions& options)
                                         [](const ResponseMeasurement::Point& p)
                                         { return std::isfinite(p.leftDb) && std::isfinite(p.rightDb); });
         if (!finite)
-            std::fprintf(stderr,
-                         "tessaloom-render: warning: %s: the plug-in's output was not finite; those "
-                         "frequencies read nan\n",
-                         options.responsePath.c_str());
-        if (!options.quiet)
-            std::printf("response    %s (%zu frequencies from %.0f Hz to %.0f Hz)\n", options.responsePath.c_str(),
-                        points.size(), points.empty() ? 0.0 : points.front().hz,
-                        points.empty() ? 0.0 : points.back().hz);
+            warn(options.responsePath + ": the plug-in's output was not finite; those frequencies read nan");
+        const double lowest = points.empty() ? 0.0 : points.front().hz;
+        const double highest = points.empty() ? 0.0 : points.back().hz;
+        char line[160];
+        if (options.json && !options.quiet)
+        {
+            std::snprintf(line, sizeof(line), ", \"frequencies\": %zu, \"lowestHz\": %.17g, \"highestHz\": %.17g}",
+                          points.size(), lowest, highest);
+            jsonReports.emplace_back("response", "{\"file\": " + jsonString(options.responsePath) + line);
+        }
+        else if (!options.quiet)
+            std::fprintf(reports, "response    %s (%zu frequencies from %.0f Hz to %.0f Hz)\n",
+                         options.responsePath.c_str(), points.size(), lowest, highest);
+    }
+
+    // One run, one JSON document: the report itself when there is one, else an object holding each.
+    if (jsonReports.size() == 1)
+        std::fprintf(reports, "%s\n", withoutLastNewline(jsonReports.front().second).c_str());
+    else if (!jsonReports.empty())
+    {
+        std::string document = "{";
+        for (size_t i = 0; i < jsonReports.size(); ++i)
+            document +=
+                (i == 0 ? "\"" : ",\n\"") + jsonReports[i].first + "\": " + withoutLastNewline(jsonReports[i].second);
+        std::fprintf(reports, "%s}\n", document.c_str());
     }
     return 0;
+}
+
+// Every report ends up on standard output: a failure to write it (a full disk, a closed pipe) is the run's failure.
+int checkedStandardOutput(int status)
+{
+    errno = 0;
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0)
+        return status;
+    const int cause = errno;
+    std::fprintf(stderr, "tessaloom-render: standard output: cannot write: %s\n",
+                 cause != 0 ? std::strerror(cause) : "write error");
+    return status == 0 ? ToolError::kFailure : status;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    std::signal(SIGPIPE, SIG_IGN); // a closed pipe is a write error with a message, not a silent death
+    // Reports stay in the buffer until the end, where a failure to write them is reported with its cause.
+    static char reportBuffer[1 << 16];
+    if (isatty(STDOUT_FILENO) == 0)
+        std::setvbuf(stdout, reportBuffer, _IOFBF, sizeof(reportBuffer));
     try
     {
         const RenderOptions options = CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
         if (options.help)
         {
             std::fputs(CommandLine::usage().c_str(), stdout);
-            return 0;
+            return checkedStandardOutput(0);
         }
-        return run(options);
+        if (options.version)
+        {
+            std::printf("tessaloom-render %s (%s)\n", TESSALOOM_VERSION, sf_version_string());
+            return checkedStandardOutput(0);
+        }
+        return checkedStandardOutput(run(options));
     }
     catch (const ToolError& error)
     {

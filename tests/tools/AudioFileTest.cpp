@@ -3,6 +3,7 @@
 
 #include "tools/AudioFileReader.h"
 #include "tools/AudioFileWriter.h"
+#include "tools/TemporaryFile.h"
 #include "tools/ToolError.h"
 
 #include "TestFolders.h"
@@ -62,7 +63,7 @@ TEST(AudioFileTest, FloatRoundTripKeepsEveryBit)
         right[i] = 1e-30f * static_cast<float>(i);                // tiny values
     }
     const int format = AudioFileWriter::formatFor(path, "float", 0, 44100);
-    EXPECT_EQ(format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    EXPECT_EQ(format, SF_FORMAT_WAVEX | SF_FORMAT_FLOAT); // float WAV with the extensible format chunk
     {
         AudioFileWriter writer(path, format, 44100);
         EXPECT_TRUE(writer.floatingPoint());
@@ -227,4 +228,54 @@ TEST(AudioFileTest, OutputFailuresNameTheFile)
             EXPECT_EQ(std::string(error.what()).find(target + ": cannot write"), 0u) << error.what();
         }
     }
+}
+
+TEST(AudioFileTest, WavThatMayPassFourGigabytesIsRf64)
+{
+    // 4 GiB of float stereo is 536870912 frames less the room kept for the header.
+    const int64_t limit = AudioFileWriter::kMaxDataBytes32 / 8;
+    const int floatWav = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    const OutputFormat below = AudioFileWriter::choose("o.wav", "", "", floatWav, 384000, limit);
+    EXPECT_EQ(below.format, SF_FORMAT_WAVEX | SF_FORMAT_FLOAT);
+    EXPECT_FALSE(below.wavWhenSmall);
+    for (const int64_t frames : {limit + 1, int64_t(-1)}) // past the limit, or of unknown length
+    {
+        const OutputFormat past = AudioFileWriter::choose("o.wav", "", "", floatWav, 384000, frames);
+        EXPECT_EQ(past.format, SF_FORMAT_RF64 | SF_FORMAT_FLOAT);
+        EXPECT_TRUE(past.wavWhenSmall);
+    }
+    // 16-bit PCM holds twice the frames.
+    EXPECT_EQ(AudioFileWriter::formatFor("o.wav", "pcm16", floatWav, 44100, limit + 1),
+              SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    EXPECT_THROW(AudioFileWriter::choose("o.aiff", "", "", floatWav, 384000, limit + 1), ToolError);
+    EXPECT_EQ(AudioFileWriter::formatFor("o.w64", "", floatWav, 384000, 4 * limit), SF_FORMAT_W64 | SF_FORMAT_FLOAT);
+
+    // An RF64 that stays small is written as plain WAV.
+    const std::string path = freshFolder("audio-file") + "/small.wav";
+    const float samples[2] = {0.5f, -0.5f};
+    {
+        AudioFileWriter writer(path, SF_FORMAT_RF64 | SF_FORMAT_FLOAT, 48000, true);
+        writer.write(samples, samples + 1, 1);
+        writer.commit();
+        EXPECT_EQ(writer.description(), "WAV, 32-bit float");
+    }
+    std::ifstream file(path, std::ios::binary);
+    char magic[5] = {};
+    file.read(magic, 4);
+    EXPECT_EQ(std::string(magic), "RIFF");
+}
+
+TEST(AudioFileTest, HiddenNameFitsTheFileSystemsLimit)
+{
+    EXPECT_EQ(TemporaryFile::hiddenName("out.wav", 255), ".out.wav.");
+    const std::string longName = std::string(250, 'a') + ".wav";
+    const std::string hidden = TemporaryFile::hiddenName(longName, 255);
+    EXPECT_EQ(hidden.size() + 6, 255u); // mkstemp's XXXXXX fill it exactly
+    EXPECT_EQ(hidden.compare(0, 11, ".aaaaaaaaaa"), 0);
+    EXPECT_NE(hidden, TemporaryFile::hiddenName(std::string(250, 'a') + ".flac", 255)); // the hash tells them apart
+    // Shortening never cuts a UTF-8 character in two.
+    const std::string accented =
+        TemporaryFile::hiddenName(std::string(237, 'a') + "\xc3\xa4\xc3\xa4" + std::string(20, 'b') + ".wav", 255);
+    ASSERT_NE(accented.find('~'), std::string::npos) << accented;
+    EXPECT_EQ(accented.substr(0, accented.find('~')), "." + std::string(237, 'a')); // not "a...a\xc3"
 }

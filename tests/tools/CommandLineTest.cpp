@@ -53,7 +53,6 @@ TEST(CommandLineTest, EveryOptionInBothSpellings)
                                                       "--time-signature=6/8",
                                                       "--start",
                                                       "-2.5",
-                                                      "--stopped",
                                                       "--block-size=1024",
                                                       "--first-block",
                                                       "256",
@@ -84,8 +83,8 @@ TEST(CommandLineTest, EveryOptionInBothSpellings)
     EXPECT_EQ(options.transport.numerator, 6);
     EXPECT_EQ(options.transport.denominator, 8);
     EXPECT_EQ(options.transport.startQuarters, -2.5);
-    EXPECT_TRUE(options.transport.stopped);
     EXPECT_TRUE(options.transport.prerollRolling);
+    EXPECT_TRUE(CommandLine::parse({"--stopped", "a", "b"}).transport.stopped);
     EXPECT_EQ(options.transport.ppqResolution, 1920);
     EXPECT_EQ(options.blockSize, 1024);
     EXPECT_EQ(options.firstBlock, 256);
@@ -134,4 +133,38 @@ TEST(CommandLineTest, UsageErrorsNameTheOption)
     EXPECT_NE(usageError({"a", "b", "--preroll", "nan"}).find("--preroll nan"), std::string::npos);
     EXPECT_NE(usageError({"a", "b", "--info=yes"}).find("--info takes no value"), std::string::npos);
     EXPECT_NE(usageError({"a", "b", "--sample-rate", "44100"}).find("input's rate"), std::string::npos);
+}
+
+TEST(CommandLineTest, HelpListsEveryOptionTheParserTakes)
+{
+    const std::string help = CommandLine::usage();
+    std::vector<std::string> listed;
+    for (size_t at = help.find("  -"); at != std::string::npos; at = help.find("\n  -", at + 1))
+    {
+        const size_t start = help.find('-', at);
+        listed.push_back(help.substr(start, help.find_first_of(" ,\n", start) - start));
+    }
+    EXPECT_EQ(listed.size(), 24u);
+    for (const std::string& option : listed)
+    {
+        try
+        {
+            CommandLine::parse({option, "x", "a", "b"});
+        }
+        catch (const ToolError& error)
+        {
+            EXPECT_EQ(std::string(error.what()).find("unknown option"), std::string::npos) << option;
+        }
+    }
+    for (const char* range : {"1 to 999 BPM", "1 to 65536", "1 to 64", "0 to 3600 s", "1000 to 768000",
+                              "0 (exact, the default) to 1000000", "128 + N"})
+        EXPECT_NE(help.find(range), std::string::npos) << range;
+}
+
+TEST(CommandLineTest, TimesTakeUnits)
+{
+    const RenderOptions options = CommandLine::parse({"a", "b", "--preroll", "2s", "--tail=250ms"});
+    EXPECT_EQ(options.prerollSeconds, 2.0);
+    EXPECT_EQ(options.tailSeconds, 0.25);
+    EXPECT_EQ(CommandLine::parse({"a", "b", "--tail", "1.5"}).tailSeconds, 1.5);
 }

@@ -13,8 +13,10 @@
 #include <sndfile.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -348,7 +350,7 @@ TEST(RenderToolTest, MonoPcmInputWithStoppedTransportMatchesBitForBit)
     ASSERT_EQ(run.status, 0) << run.err;
     int format = 0;
     const Stereo tool = readAudio(folder + "/out.wav", &format);
-    EXPECT_EQ(format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    EXPECT_EQ(format, SF_FORMAT_WAVEX | SF_FORMAT_FLOAT);
 
     ReferenceSetup setup;
     setup.rate = 44100.0;
@@ -546,7 +548,7 @@ TEST(RenderToolTest, InterruptedRenderLeavesNoOutput)
     writeAudio(folder + "/in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, testSignal(800, 1, 2));
     // An hour of tail: still rendering when the temporary output file appears and the signal comes.
     const ToolRun run = ToolRun::run({"in.wav", "out.wav", "--tail", "3600"}, folder, ".out.wav.");
-    EXPECT_EQ(run.status, 130) << run.err;
+    EXPECT_EQ(run.status, 128 + SIGTERM) << run.err;
     EXPECT_NE(run.err.find("out.wav: interrupted; nothing written"), std::string::npos) << run.err;
     EXPECT_EQ(filesIn(folder), std::vector<std::string>{"in.wav"});
 }
@@ -580,4 +582,280 @@ TEST(RenderToolTest, UsageErrorsExitWithTwoAndLeaveNoOutput)
     const ToolRun help = ToolRun::run({"--help"}, folder);
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("usage: tessaloom-render", 0), 0u);
+}
+
+namespace
+{
+
+std::string fileBytes(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+// True when text is one JSON value: brackets balanced outside strings, depth 0 reached only at its end.
+bool oneJsonDocument(const std::string& text)
+{
+    int depth = 0;
+    bool inString = false;
+    size_t closed = std::string::npos;
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        const char c = text[i];
+        if (inString)
+        {
+            i += c == '\\' ? 1 : 0;
+            inString = c != '"';
+            continue;
+        }
+        if (c == '"')
+            inString = true;
+        else if (c == '{' || c == '[')
+            depth += closed == std::string::npos ? 1 : 100; // a second document never balances
+        else if ((c == '}' || c == ']') && --depth == 0)
+            closed = i;
+    }
+    return depth == 0 && closed != std::string::npos && text.find_first_not_of(" \n", closed + 1) == std::string::npos;
+}
+
+} // namespace
+
+TEST(RenderToolTest, OutputThatIsTheInputByAnyPathIsRefused)
+{
+    const std::string folder = freshFolder("same-file");
+    writeAudio(folder + "/in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2, testSignal(4800, 2, 4));
+    ASSERT_EQ(symlink("in.wav", (folder + "/link.wav").c_str()), 0);
+    ASSERT_EQ(link((folder + "/in.wav").c_str(), (folder + "/hard.wav").c_str()), 0);
+    const std::string original = fileBytes(folder + "/in.wav");
+    const std::vector<std::string> before = filesIn(folder);
+    const std::vector<std::vector<std::string>> commands = {{"in.wav", "in.wav"},
+                                                            {"in.wav", "./link.wav"},
+                                                            {"link.wav", "hard.wav"},
+                                                            {"in.wav", "out.wav", "--response", "hard.wav"}};
+    for (const auto& command : commands)
+    {
+        expectCleanFailure(ToolRun::run(command, folder), 2, "is the same file as", folder, before);
+        EXPECT_EQ(fileBytes(folder + "/in.wav"), original);
+    }
+}
+
+TEST(RenderToolTest, OneSampleFormatRuleForEveryContainer)
+{
+    const std::string folder = freshFolder("format-rule");
+    struct Case
+    {
+        int input;             // the input's format
+        std::string output;    // OUTPUT
+        std::string option;    // --format, or empty
+        int written;           // the format read back
+        const char* summary;   // in the summary
+        const char* narrowing; // in the warning, or null
+    };
+    const Case cases[] = {
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_32, "o.flac", "", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, "(FLAC, 24-bit PCM",
+         "FLAC files hold no 32-bit PCM samples; written as 24-bit PCM"},
+        {SF_FORMAT_WAV | SF_FORMAT_FLOAT, "o.flac", "", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, "(FLAC, 24-bit PCM",
+         "written as 24-bit PCM (samples above full scale are clipped)"},
+        {SF_FORMAT_WAV | SF_FORMAT_FLOAT, "o.aiff", "", SF_FORMAT_AIFF | SF_FORMAT_FLOAT, "(AIFF, 32-bit float",
+         nullptr},
+        {SF_FORMAT_WAV | SF_FORMAT_FLOAT, "o.wav", "", SF_FORMAT_WAVEX | SF_FORMAT_FLOAT, "(WAV, 32-bit float",
+         nullptr},
+        {SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM, "o.wav", "", SF_FORMAT_WAVEX | SF_FORMAT_FLOAT, "(WAV, 32-bit float",
+         nullptr}, // a codec is no sample format to keep
+        {SF_FORMAT_AIFF | SF_FORMAT_PCM_16, "o.au", "", SF_FORMAT_AU | SF_FORMAT_PCM_16, "(AU, 16-bit PCM", nullptr},
+        {SF_FORMAT_WAV | SF_FORMAT_FLOAT, "o.wav", "PCM24", SF_FORMAT_WAV | SF_FORMAT_PCM_24, "(WAV, 24-bit PCM",
+         nullptr}, // asked for: no warning
+    };
+    for (const Case& c : cases)
+    {
+        writeAudio(folder + "/in.audio", c.input, 48000, 2, testSignal(2000, 2, 9));
+        std::vector<std::string> arguments = {"in.audio", c.output};
+        if (!c.option.empty())
+            arguments.insert(arguments.end(), {"--format", c.option});
+        const ToolRun run = ToolRun::run(arguments, folder);
+        ASSERT_EQ(run.status, 0) << c.output << ": " << run.err;
+        int format = 0;
+        EXPECT_EQ(readAudio(folder + "/" + c.output, &format).left.size(), readAudio(folder + "/in.audio").left.size());
+        EXPECT_EQ(format, c.written) << c.output << " from " << std::hex << c.input;
+        EXPECT_NE(run.out.find(c.summary), std::string::npos) << run.out;
+        EXPECT_EQ(run.err.find("warning: " + c.output + ": ") != std::string::npos, c.narrowing != nullptr) << run.err;
+        if (c.narrowing != nullptr)
+        {
+            EXPECT_NE(run.err.find(c.narrowing), std::string::npos) << run.err;
+        }
+    }
+}
+
+TEST(RenderToolTest, OutputsPastFourGigabytesAreRf64OrRefused)
+{
+    const std::string folder = freshFolder("large");
+    writeAudio(folder + "/in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 384000, 2, testSignal(3840, 2, 6));
+    const std::vector<std::string> before = filesIn(folder);
+    // 1500 s of tail at 384 kHz in float is 4.6 GB: refused before anything is rendered.
+    for (const std::string output : {"big.aiff", "big.au"})
+        expectCleanFailure(ToolRun::run({"in.wav", output, "--tail", "1500"}, folder), 2, "more than the 4 GiB", folder,
+                           before);
+    EXPECT_NE(ToolRun::run({"in.wav", "big.aiff", "--tail", "1500s"}, folder).err.find(".w64, .caf or .rf64"),
+              std::string::npos);
+
+    // RF64 itself, small: the same bits as WAV.
+    ASSERT_EQ(ToolRun::run({"in.wav", "r.rf64", "--tail", "10ms"}, folder).status, 0);
+    ASSERT_EQ(ToolRun::run({"in.wav", "r.wav", "--tail", "10ms"}, folder).status, 0);
+    int format = 0;
+    const Stereo rf64 = readAudio(folder + "/r.rf64", &format);
+    EXPECT_EQ(format, SF_FORMAT_RF64 | SF_FORMAT_FLOAT);
+    EXPECT_EQ(rf64.left.size(), 3840u + 3840u);
+    expectSameBits(rf64, readAudio(folder + "/r.wav"));
+}
+
+TEST(RenderToolTest, InputCutShortRendersWhatThereIsWithAWarning)
+{
+    const std::string folder = freshFolder("cut-short");
+    for (const std::string name : {"in.wav", "in.aiff", "in.au"})
+    {
+        const int major = name == "in.wav" ? SF_FORMAT_WAV : name == "in.aiff" ? SF_FORMAT_AIFF : SF_FORMAT_AU;
+        writeAudio(folder + "/whole", major | SF_FORMAT_PCM_16, 48000, 2, testSignal(144000, 2, 8));
+        std::ofstream(folder + "/" + name, std::ios::binary) << fileBytes(folder + "/whole").substr(0, 100000);
+        const ToolRun run = ToolRun::run({name, "out.wav", "--tail", "0.5"}, folder);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.err.find("warning: " + name + ": the header declares 144000 frames (3.000 s) but only "),
+                  std::string::npos)
+            << run.err;
+        // About 24990 frames could be read (the header's bytes aside); the tail follows them.
+        const size_t frames = readAudio(folder + "/out.wav").left.size();
+        EXPECT_GT(frames, 24900u + 24000u);
+        EXPECT_LE(frames, 25000u + 24000u);
+        EXPECT_NE(run.out.find("frames      " + std::to_string(frames) + " "), std::string::npos) << run.out;
+    }
+}
+
+TEST(RenderToolTest, ReportsAreOneValidJsonDocumentAndAFailedWriteFails)
+{
+    const std::string folder = freshFolder("reports");
+    writeAudio(folder + "/n\xc3\xa4me.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2, testSignal(4800, 2, 2));
+    const ToolRun all = ToolRun::run({"--info", "--json", "n\xc3\xa4me.wav", "out.wav", "--response", "r.csv"}, folder);
+    ASSERT_EQ(all.status, 0) << all.err;
+    EXPECT_TRUE(oneJsonDocument(all.out)) << all.out;
+    EXPECT_EQ(all.out.rfind("{\"info\": {", 0), 0u) << all.out;
+    EXPECT_NE(all.out.find("\"render\": {\"input\": \"n\xc3\xa4me.wav\""), std::string::npos) << all.out;
+    EXPECT_NE(all.out.find("\"response\": {\"file\": \"r.csv\", \"frequencies\": 240"), std::string::npos);
+    // A name that is no UTF-8 (Latin-1) keeps its bytes as code points.
+    EXPECT_NE(ToolRun::run({"n\xc3\xa4me.wav", "\xe4.wav", "--json"}, folder).out.find("\"output\": \"\\u00e4.wav\""),
+              std::string::npos);
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--info", "--json"}, {"n\xc3\xa4me.wav", "out.wav", "--json"}, {"--info"}})
+        EXPECT_TRUE(oneJsonDocument(ToolRun::run(arguments, folder).out) == (arguments.back() == "--json"));
+
+    // Standard output that cannot be written is a failure, whatever was written to it.
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--info", "--json"}, {"n\xc3\xa4me.wav", "out.wav"}, {"--help"}, {"--version"}})
+    {
+        const ToolRun full = ToolRun::run(arguments, folder, "", SIGTERM, "/dev/null", "/dev/full");
+        EXPECT_EQ(full.status, 1) << arguments.front();
+        EXPECT_NE(full.err.find("tessaloom-render: standard output: cannot write: No space left"), std::string::npos)
+            << full.err;
+    }
+}
+
+TEST(RenderToolTest, ReplacingOutputsKeepsModeHonoursNoClobberAndLongNames)
+{
+    const std::string folder = freshFolder("replacing");
+    writeAudio(folder + "/in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2, testSignal(2400, 2, 3));
+    std::ofstream(folder + "/out.wav") << "old";
+    chmod((folder + "/out.wav").c_str(), 0640);
+    ASSERT_EQ(ToolRun::run({"in.wav", "out.wav"}, folder).status, 0);
+    struct stat status = {};
+    ASSERT_EQ(stat((folder + "/out.wav").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
+
+    const std::string replaced = fileBytes(folder + "/out.wav");
+    const std::vector<std::string> before = filesIn(folder);
+    expectCleanFailure(ToolRun::run({"in.wav", "out.wav", "--no-clobber"}, folder), 1,
+                       "out.wav: exists; not replaced (--no-clobber)", folder, before);
+    EXPECT_EQ(fileBytes(folder + "/out.wav"), replaced);
+
+    // Names up to the file system's 255 bytes: the hidden temporary name is shortened to fit.
+    for (const size_t length : {240u, 251u})
+    {
+        const std::string name = std::string(length, 'x') + ".wav";
+        const ToolRun run = ToolRun::run({"in.wav", name}, folder);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(readAudio(folder + "/" + name).left.size(), 2400u);
+        unlink((folder + "/" + name).c_str());
+    }
+    EXPECT_EQ(filesIn(folder), before);
+}
+
+TEST(RenderToolTest, StandardInputAndOutput)
+{
+    const std::string folder = freshFolder("standard-streams");
+    writeAudio(folder + "/in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2, testSignal(6000, 2, 12));
+    ASSERT_EQ(ToolRun::run({"in.wav", "file.wav"}, folder).status, 0);
+    const ToolRun streamed =
+        ToolRun::run({"-", "-", "--type", "au", "--tail", "20ms"}, folder, "", SIGTERM, "in.wav", "streamed.au");
+    ASSERT_EQ(streamed.status, 0) << streamed.err;
+    EXPECT_NE(streamed.err.find("rendered    standard output (AU, 32-bit float"), std::string::npos) << streamed.err;
+    Stereo fromStream = readAudio(folder + "/streamed.au");
+    ASSERT_EQ(fromStream.left.size(), 6000u + 960u);
+    fromStream.left.resize(6000);
+    fromStream.right.resize(6000);
+    expectSameBits(fromStream, readAudio(folder + "/file.wav"));
+}
+
+TEST(RenderToolTest, SignalsExitWith128PlusTheirNumber)
+{
+    const std::string folder = freshFolder("signals");
+    writeAudio(folder + "/in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, testSignal(800, 1, 2));
+    for (const int signal : {SIGINT, SIGHUP, SIGTERM})
+    {
+        const ToolRun run = ToolRun::run({"in.wav", "out.wav", "--tail", "3600"}, folder, ".out.wav.", signal);
+        EXPECT_EQ(run.status, 128 + signal) << run.err;
+        EXPECT_EQ(filesIn(folder), std::vector<std::string>{"in.wav"});
+    }
+}
+
+TEST(RenderToolTest, MessagesFitTheParameterAndTheOptions)
+{
+    const std::string folder = freshFolder("messages");
+    writeAudio(folder + "/in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2, testSignal(4800, 2, 1));
+    const std::vector<std::string> before = filesIn(folder);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> errors = {
+        {{"--set", "Mix=abc"}, "\"Mix=abc\": give a normalised value from 0 to 1"},
+        {{"--set", "LFO Freq=2Hz"}, "shows no frequency unless \"LFO Sync=Free\" is set"},
+        {{"--set", "LFO Freq=fast"}, "or a frequency once \"LFO Sync=Free\" is set"},
+        {{"--set", "Filter Freq=abc"}, "or a frequency such as 1200Hz"},
+        {{"--tail", "1", "--tail=2"}, "--tail is given twice"},
+        {{"-q", "--quiet"}, "--quiet is given twice"},
+        {{"--preroll-rolling"}, "--preroll-rolling applies to a pre-roll"},
+        {{"--preroll", "1s", "--preroll-rolling", "--stopped"}, "contradict each other"},
+        {{"--tail", "2x"}, "give a time from 0 to 3600 s"},
+        {{"--type", "au"}, "--type applies to OUTPUT \"-\""},
+        {{"--format", "mp3"}, "use float, pcm16, pcm24 or pcm32"},
+    };
+    for (const auto& [options, message] : errors)
+    {
+        std::vector<std::string> arguments = {"in.wav", "out.wav"};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        expectCleanFailure(ToolRun::run(arguments, folder), 2, message, folder, before);
+    }
+    expectCleanFailure(ToolRun::run({"in.wav", "-"}, folder), 2, "OUTPUT \"-\" (standard output) needs --type", folder,
+                       before);
+    expectCleanFailure(ToolRun::run({"--info", "--tail", "1"}, folder), 2, "--tail applies to a render", folder,
+                       before);
+    expectCleanFailure(ToolRun::run({"--info", "--tempo", "90"}, folder), 2, "--tempo has no effect on --info", folder,
+                       before);
+
+    // An entry learnt with the LFO synced means nothing once it runs free.
+    const ToolRun free = ToolRun::run({"--info", "--set", "LFO Sync=Free", "--set", "LFO Freq=1 bar"}, folder);
+    EXPECT_EQ(free.status, 0);
+    EXPECT_NE(free.err.find("warning: \"LFO Freq=1 bar\": with \"LFO Sync=Free\" the plug-in shows \"0.22 Hz\""),
+              std::string::npos)
+        << free.err;
+    EXPECT_TRUE(ToolRun::run({"--info", "--set", "LFO Freq=1 bar"}, folder).err.empty());
+
+    const ToolRun version = ToolRun::run({"-V"}, folder);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("tessaloom-render 1.0.0.2 (libsndfile-", 0), 0u) << version.out;
 }

@@ -26,19 +26,24 @@ std::string readWhole(const std::string& path)
 } // namespace
 
 ToolRun ToolRun::run(const std::vector<std::string>& arguments, const std::string& folder,
-                     const std::string& interruptWhenFileStarts)
+                     const std::string& interruptWhenFileStarts, int signal, const std::string& stdinPath,
+                     const std::string& stdoutPath)
 {
     mkdir(folder.c_str(), 0755);
-    const std::string outPath = folder + ".stdout";
+    const std::string outPath = stdoutPath.empty() ? folder + ".stdout" : stdoutPath;
     const std::string errPath = folder + ".stderr";
     ToolRun result;
     const pid_t child = fork();
     if (child == 0)
     {
-        const int outFd = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int errFd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (outFd < 0 || errFd < 0 || chdir(folder.c_str()) != 0)
+        if (errFd < 0 || chdir(folder.c_str()) != 0)
             _exit(126);
+        const int outFd = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int inFd = open(stdinPath.c_str(), O_RDONLY);
+        if (outFd < 0 || inFd < 0)
+            _exit(126);
+        dup2(inFd, STDIN_FILENO);
         dup2(outFd, STDOUT_FILENO);
         dup2(errFd, STDERR_FILENO);
         std::vector<char*> argv;
@@ -60,12 +65,12 @@ ToolRun ToolRun::run(const std::vector<std::string>& arguments, const std::strin
                 break;
             usleep(10000);
         }
-        kill(child, SIGTERM);
+        kill(child, signal);
     }
     int waitStatus = 0;
     if (child > 0 && waitpid(child, &waitStatus, 0) == child && WIFEXITED(waitStatus))
         result.status = WEXITSTATUS(waitStatus);
-    result.out = readWhole(outPath);
+    result.out = stdoutPath.empty() ? readWhole(outPath) : std::string();
     result.err = readWhole(errPath);
     return result;
 }
