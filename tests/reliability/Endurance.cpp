@@ -1,13 +1,16 @@
-// Endurance runs through the exported entry point.
+// Endurance runs through the exported entry point, and the transients that ordinary use can produce.
 //
 //   tessaloom-endurance cycles N     N create/process/close cycles with varied rates, block sizes and settings; built
 //                                    with LeakSanitizer, which checks after the last cycle that nothing leaked.
 //   tessaloom-endurance hour SECONDS SECONDS of 44100 Hz noise in 512-frame blocks with every parameter randomly
-//                                    automated (the saturations at 0, so that nothing clamps the output) and the
-//                                    host tempo jumping between 60 and 999 BPM; reports the worst block time against
+//                                    automated (the saturations at 0, so that nothing clamps the output), the
+//                                    host tempo jumping between 60 and 999 BPM and about once a minute a block of
+//                                    huge finite noise (up to ±3.4e38); reports the worst block time against
 //                                    the median, in the thread's CPU time (what the block costs) and in wall time
 //                                    (which also counts the machine's other work), and fails on any non-finite
 //                                    sample.
+//   tessaloom-endurance transients   peaks of the transients that ordinary use can give, which are left as they are:
+//                                    a full-range step of Filter Freq and a sawtooth LFO at full depth.
 
 #include "host/VstInterface.h"
 
@@ -176,7 +179,8 @@ int runHour(double seconds)
     std::vector<double> cpuMicrosecondsOfBlock(static_cast<size_t>(blocks));
     uint32_t seed = 23u;
     long nonFinite = 0;
-    long loudBlocks = 0; // blocks with a sample above 1000 in magnitude: runaway episodes
+    long loudBlocks = 0; // ordinary blocks with a sample above 1000 in magnitude: runaway episodes
+    long bursts = 0;
     float peak = 0.0f;
     for (long block = 0; block < blocks; ++block)
     {
@@ -184,18 +188,26 @@ int runHour(double seconds)
         {
             if (index == kPreSaturation || index == kPostSaturation)
                 continue;
-            if (nextRandom(seed) % 64 == 0) // about every 0.75 s per parameter
-                effect->setParameter(effect, index, unit(seed));
+            // About every 3 s per parameter; half of the new values are an end of the range.
+            if (nextRandom(seed) % 256 == 0)
+            {
+                const uint32_t kind = nextRandom(seed) % 4;
+                effect->setParameter(effect, index, kind == 0 ? 0.0f : kind == 1 ? 1.0f : unit(seed));
+            }
         }
         if (nextRandom(seed) % 860 == 0) // about every 10 s
         {
             tempo = 60.0 + nextRandom(seed) % 940;
             hostTime.tempo = tempo;
         }
+        // About once a minute a block of the largest finite samples, as a broken source upstream might send.
+        const bool burst = nextRandom(seed) % 5168 == 0;
+        const float amplitude = burst ? 3.4e38f : 1.0f; // up to the largest finite floats
+        bursts += burst;
         for (int32_t i = 0; i < kFrames; ++i)
         {
-            left[static_cast<size_t>(i)] = unit(seed) * 2.0f - 1.0f;
-            right[static_cast<size_t>(i)] = unit(seed) * 2.0f - 1.0f;
+            left[static_cast<size_t>(i)] = amplitude * (unit(seed) * 2.0f - 1.0f);
+            right[static_cast<size_t>(i)] = amplitude * (unit(seed) * 2.0f - 1.0f);
         }
         float* channels[2] = {left.data(), right.data()};
         const double cpuStart = cpuMicroseconds();
@@ -212,28 +224,114 @@ int runHour(double seconds)
             nonFinite += !std::isfinite(l) + !std::isfinite(r);
             blockPeak = std::max({blockPeak, std::fabs(l), std::fabs(r)});
         }
-        loudBlocks += blockPeak > 1000.0f;
-        peak = std::max(peak, blockPeak);
+        if (!burst)
+        {
+            loudBlocks += blockPeak > 1000.0f;
+            peak = std::max(peak, blockPeak);
+        }
         hostTime.samplePos += kFrames;
         hostTime.ppqPos += kFrames * (tempo / 60.0) / kRate;
     }
     effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
 
-    std::printf("endurance: %.0f s of audio in %ld blocks of %d frames (real-time budget %.0f us each), %ld non-finite "
-                "samples, peak %.4g, %ld blocks above 1000\n",
-                seconds, blocks, kFrames, kFrames / kRate * 1e6, nonFinite, peak, loudBlocks);
+    std::printf("endurance: %.0f s of audio in %ld blocks of %d frames (real-time budget %.0f us each), %ld of them "
+                "of noise up to ±3.4e38; %ld non-finite samples; peak of the others %.4g, %ld of them above 1000\n",
+                seconds, blocks, kFrames, kFrames / kRate * 1e6, bursts, nonFinite, peak, loudBlocks);
     printTimes("block CPU time", cpuMicrosecondsOfBlock);
     printTimes("block wall time", wallMicroseconds);
     return nonFinite == 0 ? 0 : 1;
 }
 } // namespace
 
+/// Peak output magnitude of seconds of noise at ±1 at 44100 Hz, after the settings; the settings in `after` are
+/// written once the first second has run (a step), or not at all when there are none.
+struct Setting
+{
+    int32_t index;
+    float value;
+};
+
+float transientPeak(const std::vector<Setting>& before, const std::vector<Setting>& after, double seconds,
+                    uint32_t seed = 5u)
+{
+    constexpr int32_t kFrames = 512;
+    AEffect* effect = VSTPluginMain(&enduranceHost);
+    if (effect == nullptr)
+        return -1.0f;
+    startTransport(120.0, 44100.0);
+    for (const Setting& setting : before)
+        effect->setParameter(effect, setting.index, setting.value);
+    std::vector<float> left(kFrames), right(kFrames);
+    const long settle = after.empty() ? 0 : 44100 / kFrames;
+    for (long block = 0; block < settle; ++block)
+        processNoise(effect, left, right, kFrames, seed);
+    for (const Setting& setting : after)
+        effect->setParameter(effect, setting.index, setting.value);
+    float peak = 0.0f;
+    for (long block = 0; block < static_cast<long>(seconds * 44100.0 / kFrames); ++block)
+    {
+        processNoise(effect, left, right, kFrames, seed);
+        for (int32_t i = 0; i < kFrames; ++i)
+            peak = std::max({peak, std::fabs(left[static_cast<size_t>(i)]), std::fabs(right[static_cast<size_t>(i)])});
+    }
+    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+    return peak;
+}
+
+/// The transients of ordinary use that the plug-in leaves as they are (the cutoff takes over unsmoothed).
+int runTransients()
+{
+    constexpr int32_t kFilterFreq = 2, kFilterReso = 3, kLfoAmount = 4, kLfoFreq = 5, kLfoSync = 6, kLfoDirection = 7,
+                      kLfoShape = 8;
+    for (float reso : {0.0f, 1.0f})
+    {
+        // The peak depends on the filter state at the step: twenty noise signals give its range.
+        float lowest = 1e30f, highest = 0.0f;
+        for (uint32_t seed = 1; seed <= 20; ++seed)
+        {
+            const float peak =
+                transientPeak({{kFilterFreq, 1.0f}, {kFilterReso, reso}}, {{kFilterFreq, 0.0f}}, 1.0, seed);
+            lowest = std::min(lowest, peak);
+            highest = std::max(highest, peak);
+        }
+        std::printf("transients: Filter Freq step 1 -> 0, Reso %.0f, noise at ±1 (20 signals): peak %.0f to %.0f "
+                    "(%+.1f to %+.1f dB)\n",
+                    reso, lowest, highest, 20.0 * std::log10(lowest), 20.0 * std::log10(highest));
+    }
+    for (float reso : {0.0f, 1.0f})
+    {
+        for (float up : {0.0f, 1.0f})
+        {
+            // "Sawtooth" (a rising ramp) at full depth, free-running at 24 Hz ("LFO Freq" at its top in "Free"),
+            // from the end of the range the direction leads away from: the ramp jumps back once a cycle.
+            const float peak = transientPeak({{kFilterFreq, up > 0.0f ? 0.0f : 1.0f},
+                                              {kFilterReso, reso},
+                                              {kLfoShape, 0.5f},
+                                              {kLfoAmount, 1.0f},
+                                              {kLfoSync, 0.875f},
+                                              {kLfoFreq, 1.0f},
+                                              {kLfoDirection, up}},
+                                             {}, 5.0);
+            std::printf("transients: Sawtooth LFO at full depth, 24 Hz, %s, Reso %.0f, noise at ±1: peak %.1f "
+                        "(%+.1f dB)\n",
+                        up > 0.0f ? "Up from Filter Freq 0" : "Down from Filter Freq 1", reso, peak,
+                        20.0 * std::log10(peak));
+        }
+    }
+    const float clamped =
+        transientPeak({{kFilterFreq, 1.0f}, {kFilterReso, 1.0f}, {10, 1.0f}}, {{kFilterFreq, 0.0f}}, 1.0);
+    std::printf("transients: the same step with Post Saturation at 1: peak %.6g\n", clamped);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
+    if (argc == 2 && std::strcmp(argv[1], "transients") == 0)
+        return runTransients();
     if (argc == 3 && std::strcmp(argv[1], "cycles") == 0)
         return runCycles(std::atol(argv[2]));
     if (argc == 3 && std::strcmp(argv[1], "hour") == 0)
         return runHour(std::atof(argv[2]));
-    std::fprintf(stderr, "usage: tessaloom-endurance cycles N | hour SECONDS\n");
+    std::fprintf(stderr, "usage: tessaloom-endurance cycles N | hour SECONDS | transients\n");
     return 2;
 }
