@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 class FloatParameter;
 class FrequencyParameter;
@@ -18,7 +19,7 @@ class FrequencyParameter;
 ///
 /// Threads: processReplacing and everything below it run on the host's audio thread; the parameter and text
 /// operations run on the host's other threads. They share only the parameter objects (whole 32-bit values read
-/// once per block) and no lock is taken anywhere.
+/// once per block); no lock is taken on the audio path. The program name, which only host threads use, has a lock.
 class FilterEffect : public EffectBaseX
 {
 public:
@@ -95,8 +96,12 @@ public:
     explicit FilterEffect(audioMasterCallback hostCallback);
     ~FilterEffect() override;
 
-    /// Runs one block through the chain; outputs may be the inputs themselves.
+    /// Runs one block through the chain; outputs may be the inputs themselves. Every output sample is finite.
     void processReplacing(float** inputs, float** outputs, int32_t sampleFrames) noexcept override;
+    /// Stores the announced block size and sizes the dry buffers for it, so that processing need not allocate.
+    void setBlockSize(int32_t frames) noexcept override;
+    /// Sizes the dry buffers for the block size last announced (or the base's default), then resumes as the base does.
+    void resume() noexcept override;
 
     /// Stores a finite normalised value in parameter index (0..11); anything else is ignored.
     void setParameter(int32_t index, float value) noexcept override;
@@ -156,8 +161,9 @@ private:
     void followSampleRate() noexcept;
     void updateBlockParameters() noexcept;
     void startCrossfade() noexcept;
-    /// Makes each dry buffer hold frames samples; false when the buffers could not be allocated.
-    bool ensureDryCapacity(int32_t frames) noexcept;
+    /// Makes each dry buffer hold at least frames samples, growing both when they are shorter and never shrinking
+    /// them; false when they could not be grown (the old ones stay).
+    bool growDryBuffers(int32_t frames) noexcept;
     void updateLfo() noexcept;
 
     CutoffScale cutoffScale() const noexcept;
@@ -165,11 +171,13 @@ private:
     double modulatedPosition(double position, double lfoValue) const noexcept;
     void filterSingle(float* left, float* right, int32_t frames) noexcept;
     void filterDual(float* left, float* right, int32_t frames) noexcept;
-    void clearNonFiniteHistory() noexcept;
 
     void formatCutoffDisplay(char* text) const noexcept;
     void formatFreeRateDisplay(char* text) const noexcept;
 
+    // Host threads may rename the program while others read the name: the lock keeps every copy whole. The audio
+    // thread never touches the name, so no lock is ever taken on the audio path.
+    mutable std::mutex programNameLock;
     char programName[kProgramNameLength + 1] = "Default";
     std::unique_ptr<Parameter> parameters[kNumParameters];
     FloatParameter* floatParameters[kNumParameters] = {}; // the float parameters by index; null for the others
@@ -200,6 +208,9 @@ private:
     Lfo lfo;
     float processingRate; // Hz, last given to the sections and the oscillator
 
+    // The dry buffers are sized off the audio thread when the host announces its block size (effSetBlockSize) and at
+    // resume, calls that hosts make while no block is being processed; on the audio thread they only grow, when a
+    // block is longer than any before.
     int32_t dryCapacity = 0; // frames per dry buffer
     std::unique_ptr<float[]> dryLeft;
     std::unique_ptr<float[]> dryRight;
