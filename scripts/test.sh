@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Does all set-up, builds every variant and runs every test: the native 64-bit build, the 32-bit x86 build (natively
 # or under qemu-i386, whichever this machine allows), a sanitizer (address, undefined behaviour) build, the Windows
-# DLLs under wine, the LV2 bundle in LV2 hosts, and both plug-ins in Ardour. Ends with one line per section and a last line "N passed, N failed"
+# DLLs under wine, the reliability suite (fuzzing, threads, leaks, endurance), the LV2 bundle in LV2 hosts, and both
+# plug-ins in Ardour. Ends with one line per section and a last line "N passed, N failed"
 # counting sections; exits 1 when any section failed. A section that cannot run on this machine says why and counts
 # as skipped. TESSALOOM_NO_I386=1 acts as on a machine that does not run 32-bit x86 programs.
 set -uo pipefail
@@ -88,6 +89,7 @@ fi
 build_and_test asan "sanitizers"
 script_section "win64" scripts/test-windows.sh 64
 script_section "win32" scripts/test-windows.sh 32
+script_section "reliability" scripts/test-reliability.sh
 script_section "LV2 hosts" scripts/test-lv2.sh
 script_section "DAW (Ardour)" scripts/test-daw.sh
 
