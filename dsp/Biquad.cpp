@@ -146,6 +146,24 @@ void Biquad::clearHistory() noexcept
         value = 0.0;
 }
 
+void Biquad::settleHistory() noexcept
+{
+    constexpr double kSmallestNormal = 2.2250738585072014e-308;
+    for (const double value : history)
+    {
+        if (!(std::fabs(value) <= kRunawayLimit)) // also true for a NaN
+        {
+            clearHistory();
+            return;
+        }
+    }
+    for (double& value : history)
+    {
+        if (std::fabs(value) < kSmallestNormal)
+            value = 0.0;
+    }
+}
+
 bool Biquad::historyIsFinite() const noexcept
 {
     for (const double value : history)

@@ -22,6 +22,10 @@ enum BiquadType : int32_t
 class Biquad
 {
 public:
+    /// History magnitude beyond which a section counts as runaway. Ordinary use stays far below it: the worst
+    /// transient, a full-range cutoff step at maximum resonance, peaks near 420.
+    static constexpr double kRunawayLimit = 1e6;
+
     struct Coefficients
     {
         double b0, b1, b2, a1, a2; // normalised by a0
@@ -107,6 +111,10 @@ public:
 
     /// Sets all eight history values to 0.
     void clearHistory() noexcept;
+    /// The guard run after each block: clears the whole history when a value is not finite or above kRunawayLimit in
+    /// magnitude (the section ran away or was fed a huge sample); otherwise sets every value below the smallest
+    /// normal double in magnitude, zeros included, to +0, so that no subnormal limit cycle outlives a tail.
+    void settleHistory() noexcept;
     /// True when every history value is finite.
     bool historyIsFinite() const noexcept;
 

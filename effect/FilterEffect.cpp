@@ -109,6 +109,16 @@ void saturate(const Waveshaper& shaper, double amount, const float* in, float* o
     }
 }
 
+/// The last step of the chain: no NaN or infinity reaches the host; a non-finite sample becomes 0.
+void zeroNonFinite(float* channel, int32_t frames) noexcept
+{
+    for (int32_t i = 0; i < frames; ++i)
+    {
+        if (!std::isfinite(channel[i]))
+            channel[i] = 0.0f;
+    }
+}
+
 void copyChannel(const float* in, float* out, int32_t frames) noexcept
 {
     if (in != out && frames > 0)
@@ -188,7 +198,7 @@ void FilterEffect::processReplacing(float** inputs, float** outputs, int32_t sam
 
     // mix stays as it is until the end of the block, so the dry copy is made in exactly the blocks that are mixed.
     // It is taken before the outputs are written, which keeps the dry signal when processing in place.
-    const bool mixing = mix < 1.0 && ensureDryCapacity(frames);
+    const bool mixing = mix < 1.0 && growDryBuffers(frames);
     if (mixing)
     {
         copyChannel(inLeft, dryLeft.get(), frames);
@@ -210,7 +220,10 @@ void FilterEffect::processReplacing(float** inputs, float** outputs, int32_t sam
         filterDual(outLeft, outRight, frames);
     else
         filterSingle(outLeft, outRight, frames);
-    clearNonFiniteHistory();
+    // Once per block: a section that ran away or took a huge sample starts again from silence, and a decaying tail
+    // ends in exact zeros instead of a subnormal limit cycle, whatever floating-point modes the host runs with.
+    primaryBiquad.settleHistory();
+    secondaryBiquad.settleHistory();
 
     if (postSaturation > 0.0)
     {
@@ -228,6 +241,21 @@ void FilterEffect::processReplacing(float** inputs, float** outputs, int32_t sam
             outRight[i] = static_cast<float>(dryRight[i] * dry + outRight[i] * wet);
         }
     }
+
+    zeroNonFinite(outLeft, frames);
+    zeroNonFinite(outRight, frames);
+}
+
+void FilterEffect::setBlockSize(int32_t frames) noexcept
+{
+    EffectBaseX::setBlockSize(frames);
+    growDryBuffers(frames);
+}
+
+void FilterEffect::resume() noexcept
+{
+    growDryBuffers(getBlockSize());
+    EffectBaseX::resume();
 }
 
 void FilterEffect::followSampleRate() noexcept
@@ -284,26 +312,18 @@ void FilterEffect::startCrossfade() noexcept
     crossfadeCounter = length;
 }
 
-bool FilterEffect::ensureDryCapacity(int32_t frames) noexcept
+bool FilterEffect::growDryBuffers(int32_t frames) noexcept
 {
-    if (frames == dryCapacity)
-        return true;
-    dryLeft.reset();
-    dryRight.reset();
-    dryCapacity = 0;
-    if (frames <= 0)
+    if (frames <= dryCapacity)
         return true;
     if (static_cast<uint64_t>(frames) > SIZE_MAX / sizeof(float))
         return false;
-    dryLeft.reset(new (std::nothrow) float[static_cast<size_t>(frames)]);
-    dryRight.reset(new (std::nothrow) float[static_cast<size_t>(frames)]);
-    if (!dryLeft || !dryRight)
-    {
-        // Without both buffers the block goes unmixed; the next block tries again.
-        dryLeft.reset();
-        dryRight.reset();
-        return false;
-    }
+    std::unique_ptr<float[]> left(new (std::nothrow) float[static_cast<size_t>(frames)]);
+    std::unique_ptr<float[]> right(new (std::nothrow) float[static_cast<size_t>(frames)]);
+    if (!left || !right)
+        return false; // a block that needs them goes unmixed; the next one tries again
+    dryLeft = std::move(left);
+    dryRight = std::move(right);
     dryCapacity = frames;
     return true;
 }
@@ -424,18 +444,6 @@ void FilterEffect::updateLfo() noexcept
     if (barStart != position)
         offset = barOffset(position, barStart, barLength);
     lfo.setPhase(offset * lfoRate + lfoPhase);
-}
-
-// ---------------------------------------------------------------------------------------------------------------------
-// Filter state
-
-void FilterEffect::clearNonFiniteHistory() noexcept
-{
-    // One non-finite sample would otherwise stay in the feedback path and silence the filter for good.
-    if (!primaryBiquad.historyIsFinite())
-        primaryBiquad.clearHistory();
-    if (!secondaryBiquad.historyIsFinite())
-        secondaryBiquad.clearHistory();
 }
 
 // ---------------------------------------------------------------------------------------------------------------------

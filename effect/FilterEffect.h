@@ -96,8 +96,12 @@ public:
     explicit FilterEffect(audioMasterCallback hostCallback);
     ~FilterEffect() override;
 
-    /// Runs one block through the chain; outputs may be the inputs themselves.
+    /// Runs one block through the chain; outputs may be the inputs themselves. Every output sample is finite.
     void processReplacing(float** inputs, float** outputs, int32_t sampleFrames) noexcept override;
+    /// Stores the announced block size and sizes the dry buffers for it, so that processing need not allocate.
+    void setBlockSize(int32_t frames) noexcept override;
+    /// Sizes the dry buffers for the block size last announced (or the base's default), then resumes as the base does.
+    void resume() noexcept override;
 
     /// Stores a finite normalised value in parameter index (0..11); anything else is ignored.
     void setParameter(int32_t index, float value) noexcept override;
@@ -147,8 +151,9 @@ private:
     void followSampleRate() noexcept;
     void updateBlockParameters() noexcept;
     void startCrossfade() noexcept;
-    /// Makes each dry buffer hold frames samples; false when the buffers could not be allocated.
-    bool ensureDryCapacity(int32_t frames) noexcept;
+    /// Makes each dry buffer hold at least frames samples, growing both when they are shorter and never shrinking
+    /// them; false when they could not be grown (the old ones stay).
+    bool growDryBuffers(int32_t frames) noexcept;
     void updateLfo() noexcept;
 
     /// The cutoff axis for this block.
@@ -157,12 +162,11 @@ private:
     void filterSingle(float* left, float* right, int32_t frames) noexcept;
     void filterDual(float* left, float* right, int32_t frames) noexcept;
     // Block-level parts of the two routines: the unmodulated loops, and the modulated ones that compute the
-    // oscillator, the cutoffs and the redesigns a chunk ahead of the filter loop.
+    // oscillator and the cutoffs a chunk ahead of the filter loop.
     void filterSingleSteady(float* left, float* right, int32_t frames) noexcept;
     void filterSingleModulated(float* left, float* right, int32_t frames) noexcept;
     void filterDualSteady(float* left, float* right, int32_t frames) noexcept;
     void filterDualModulated(float* left, float* right, int32_t frames) noexcept;
-    void clearNonFiniteHistory() noexcept;
 
     void formatCutoffDisplay(char* text) const noexcept;
     void formatFreeRateDisplay(char* text) const noexcept;
@@ -197,12 +201,15 @@ private:
     Lfo lfo;
     float processingRate; // Hz, last given to the sections and the oscillator
 
-    CutoffScale cutoffScaleCache;
+    CutoffScale cutoffScaleCache; // the cutoff axis of the last block
     CutoffTracker primaryTracker;
     CutoffTracker secondaryTracker;
     SteadyCutoff primarySteady;
     SteadyCutoff secondarySteady;
 
+    // The dry buffers are sized off the audio thread when the host announces its block size (effSetBlockSize) and at
+    // resume, calls that hosts make while no block is being processed; on the audio thread they only grow, when a
+    // block is longer than any before.
     int32_t dryCapacity = 0; // frames per dry buffer
     std::unique_ptr<float[]> dryLeft;
     std::unique_ptr<float[]> dryRight;

@@ -493,6 +493,46 @@ TEST(BiquadTest, ClearHistoryAndFiniteCheck)
     EXPECT_EQ(biquad.process(0, 0.0), 0.0); // no NaN left behind
 }
 
+TEST(BiquadTest, SettleHistoryClearsRunawaysAndFlushesSubnormals)
+{
+    // The end-of-block guard: a history with a value that is not finite or above 1e6 in magnitude is cleared whole;
+    // otherwise values below the smallest normal double, zeros included, become +0 and every other value stays.
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    constexpr double kSmallestNormal = std::numeric_limits<double>::min();
+    struct Case
+    {
+        double value;    // put into the left x[n-1]
+        bool cleared;    // the whole history is cleared
+        double expected; // what the left x[n-1] holds afterwards when not cleared
+    };
+    const Case cases[] = {
+        {std::numeric_limits<double>::quiet_NaN(), true, 0.0},
+        {kInf, true, 0.0},
+        {-kInf, true, 0.0},
+        {1000000.0000000001, true, 0.0},
+        {-1e6, false, -1e6},
+        {1e6, false, 1e6},
+        {kSmallestNormal, false, kSmallestNormal},
+        {-kSmallestNormal, false, -kSmallestNormal},
+        {kSmallestNormal / 2.0, false, 0.0},
+        {-std::numeric_limits<double>::denorm_min(), false, 0.0},
+        {-0.0, false, 0.0},
+        {0.25, false, 0.25},
+    };
+    for (const Case& c : cases)
+    {
+        Biquad biquad(kRate); // zero coefficients until designed: x values go into the history, y stays 0
+        biquad.process(1, 0.5);
+        biquad.process(0, c.value);
+        biquad.settleHistory();
+        const std::vector<double> history = historyOf(biquad);
+        EXPECT_EQ(history[6], c.cleared ? 0.0 : 0.5) << c.value;
+        EXPECT_EQ(history[2], c.expected) << c.value;
+        for (double v : history)
+            EXPECT_FALSE(std::signbit(v) && v == 0.0) << c.value << ": a negative zero is left";
+    }
+}
+
 // ---- Frequency response -----------------------------------------------------------------------------------------
 
 struct Design

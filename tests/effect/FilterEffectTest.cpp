@@ -584,7 +584,7 @@ TEST_F(FilterEffectTest, ANonFiniteSampleDoesNotSilenceTheFilter)
     }
 }
 
-TEST_F(FilterEffectTest, DryBuffersFollowTheBlockLengthOnlyWhileMixing)
+TEST_F(FilterEffectTest, DryBuffersAreSizedWhenAnnouncedAndOnlyGrowWhileMixing)
 {
     for (int32_t frames : {256, 512, 256})
     {
@@ -592,11 +592,23 @@ TEST_F(FilterEffectTest, DryBuffersFollowTheBlockLengthOnlyWhileMixing)
         EXPECT_EQ(state().dryCapacity, 0) << "mix 1 allocates nothing";
     }
     effect.setParameter(Index::kMix, 0.5f);
-    for (int32_t frames : {256, 512, 256, 0})
+    const int32_t lengths[][2] = {{256, 256}, {512, 512}, {256, 512}, {0, 512}, {513, 513}};
+    for (const auto& [frames, capacity] : lengths)
     {
         processBlock(frames);
-        EXPECT_EQ(state().dryCapacity, frames);
+        EXPECT_EQ(state().dryCapacity, capacity) << frames;
     }
+
+    // Off the audio thread the buffers take the announced block size, at effSetBlockSize and at resume.
+    FilterEffect announced(&fakeHostCallback);
+    AEffect* record = announced.getEffectRecord();
+    record->dispatcher(record, effMainsChanged, 0, 1, nullptr, 0.0f);
+    EXPECT_EQ(announced.getProcessingState().dryCapacity, 1024) << "resume sizes for the base's block size";
+    record->dispatcher(record, effSetBlockSize, 0, 4096, nullptr, 0.0f);
+    EXPECT_EQ(announced.getProcessingState().dryCapacity, 4096);
+    record->dispatcher(record, effSetBlockSize, 0, 64, nullptr, 0.0f);
+    record->dispatcher(record, effMainsChanged, 0, 1, nullptr, 0.0f);
+    EXPECT_EQ(announced.getProcessingState().dryCapacity, 4096) << "never shrunk";
 }
 
 TEST_F(FilterEffectTest, BadBuffersOrFrameCountsDoNoHarm)
@@ -927,5 +939,161 @@ TEST_F(FilterEffectTest, FreeRateEndsOfTheKnob)
     EXPECT_NEAR(FilterEffect::freeLfoRateHz(0.5f), 0.4899, 1e-4);
     EXPECT_NEAR(FilterEffect::freeLfoRateHz(1.0f), 24.0, 1e-12);
     EXPECT_LT(FilterEffect::freeLfoRateHz(0.0f), FilterEffect::freeLfoRateHz(0.001f));
+}
+
+// ---------------------------------------------------------------------------------------------------------------------
+// Hostile signals: runaway sections, huge finite input, the subnormal tail
+
+/// Seeded white noise at ±amplitude on both channels (different on each).
+void fillNoise(std::vector<float>& left, std::vector<float>& right, uint32_t& seed, float amplitude)
+{
+    for (size_t i = 0; i < left.size(); ++i)
+    {
+        seed = seed * 1664525u + 1013904223u;
+        left[i] = amplitude * (static_cast<float>(seed >> 8) / 8388608.0f - 1.0f);
+        seed = seed * 1664525u + 1013904223u;
+        right[i] = amplitude * (static_cast<float>(seed >> 8) / 8388608.0f - 1.0f);
+    }
+}
+
+/// The largest history magnitude of a section (infinity for a NaN).
+double historyPeak(const Biquad& section)
+{
+    double peak = 0.0;
+    for (int i = 0; i < 8; ++i)
+    {
+        const double v = std::fabs(section.getHistory()[i]);
+        peak = std::isnan(v) ? std::numeric_limits<double>::infinity() : std::max(peak, v);
+    }
+    return peak;
+}
+
+TEST_F(FilterEffectTest, FastModulationNeverRunsTheSectionsAway)
+{
+    // A square oscillator at 48 Hz and more, at full depth and maximum resonance, redesigns the section every sample
+    // between far-apart cutoffs; its history once grew into infinities after a few seconds of loud noise.
+    struct Case
+    {
+        const char* name;
+        double tempo;     // BPM
+        float filterType; // normalised "Filter Type"
+        float filterFreq; // normalised
+    };
+    const Case cases[] = {
+        {"480 BPM low-pass", 480.0, entryValue(0, 3), 0.2f},
+        {"999 BPM low-pass", 999.0, entryValue(0, 3), 0.2f},
+        {"480 BPM high-pass", 480.0, entryValue(1, 3), 0.2f},
+        {"600 BPM dual", 600.0, entryValue(2, 3), 0.2f},
+    };
+    constexpr int32_t kFrames = 512;
+    constexpr int kBlocks = 6 * 44100 / kFrames; // 6 s
+    for (const Case& c : cases)
+    {
+        FilterEffect fx(&fakeHostCallback);
+        fx.setParameter(Index::kLfoAmount, 1.0f);
+        fx.setParameter(Index::kLfoFreq, entryValue(0, 10)); // "1/16 bar"
+        fx.setParameter(Index::kLfoSync, entryValue(1, 4));  // "Dotted"
+        fx.setParameter(Index::kLfoShape, entryValue(3, 5)); // "Square"
+        fx.setParameter(Index::kFilterReso, 1.0f);
+        fx.setParameter(Index::kFilterType, c.filterType);
+        fx.setParameter(Index::kFilterFreq, c.filterFreq);
+        std::vector<float> left(kFrames), right(kFrames);
+        float* channels[2] = {left.data(), right.data()};
+        uint32_t seed = 11u;
+        double position = 0.0; // quarter notes
+        int nonFinite = 0;
+        double worstHistory = 0.0;
+        for (int block = 0; block < kBlocks; ++block)
+        {
+            setTime(c.tempo, position, kVstTransportPlaying);
+            fillNoise(left, right, seed, 1.0f);
+            fx.processReplacing(channels, channels, kFrames);
+            position += kFrames * (c.tempo / 60.0) / 44100.0;
+            for (int i = 0; i < kFrames; ++i)
+                nonFinite += !std::isfinite(left[i]) + !std::isfinite(right[i]);
+            worstHistory =
+                std::max({worstHistory, historyPeak(fx.getPrimaryBiquad()), historyPeak(fx.getSecondaryBiquad())});
+        }
+        EXPECT_EQ(nonFinite, 0) << c.name;
+        EXPECT_LE(worstHistory, 1e6) << c.name << ": a block ended with a runaway history";
+    }
+}
+
+TEST_F(FilterEffectTest, HugeFiniteInputIsForgottenAfterItsBlock)
+{
+    // ±1e37 is finite, but the filtered samples overflow single precision and the double history (about 1e39) kept
+    // producing infinities for many blocks of ordinary input. Now that block costs zeros and the next one starts
+    // from a cleared history: it sounds exactly like a fresh instance.
+    constexpr int32_t kFrames = 256;
+    for (int type = 0; type < 3; ++type)
+    {
+        for (float mix : {1.0f, 0.5f})
+        {
+            FilterEffect poisoned(&fakeHostCallback);
+            FilterEffect fresh(&fakeHostCallback);
+            for (FilterEffect* fx : {&poisoned, &fresh})
+            {
+                fx->setParameter(Index::kFilterType, entryValue(type, 3));
+                fx->setParameter(Index::kFilterFreq, 0.7f); // no crossing of the middle, so no crossfade
+                fx->setParameter(Index::kFilterReso, 1.0f);
+                fx->setParameter(Index::kMix, mix);
+            }
+            std::vector<float> left(kFrames), right(kFrames), freshLeft(kFrames), freshRight(kFrames);
+            float* channels[2] = {left.data(), right.data()};
+            float* freshChannels[2] = {freshLeft.data(), freshRight.data()};
+            uint32_t seed = 5u;
+            fillNoise(left, right, seed, 1e37f);
+            poisoned.processReplacing(channels, channels, kFrames);
+            fresh.processReplacing(freshChannels, freshChannels, 0); // the same glide steps for both
+            for (int i = 0; i < kFrames; ++i)
+            {
+                ASSERT_TRUE(std::isfinite(left[i]) && std::isfinite(right[i])) << "type " << type << " mix " << mix;
+            }
+            for (int block = 0; block < 20; ++block)
+            {
+                fillNoise(left, right, seed, 1.0f);
+                freshLeft = left;
+                freshRight = right;
+                poisoned.processReplacing(channels, channels, kFrames);
+                fresh.processReplacing(freshChannels, freshChannels, kFrames);
+                ASSERT_EQ(left, freshLeft) << "type " << type << " mix " << mix << " block " << block;
+                ASSERT_EQ(right, freshRight) << "type " << type << " mix " << mix << " block " << block;
+            }
+        }
+    }
+}
+
+TEST_F(FilterEffectTest, TheSilentTailEndsInExactZeros)
+{
+    // After a loud burst into a 20 Hz low-pass at maximum resonance the double history decays towards zero for
+    // about 45 s and then would stay in a subnormal limit cycle for ever, each step costing many times a normal one.
+    effect.setParameter(Index::kFilterFreq, 0.0f);
+    effect.setParameter(Index::kFilterReso, 1.0f);
+    constexpr int32_t kFrames = 1024;
+    std::vector<float> left(kFrames), right(kFrames);
+    float* channels[2] = {left.data(), right.data()};
+    uint32_t seed = 3u;
+    for (int block = 0; block < 44100 / kFrames; ++block) // 1 s of noise at ±1
+    {
+        fillNoise(left, right, seed, 1.0f);
+        effect.processReplacing(channels, channels, kFrames);
+    }
+    int subnormalBlocks = 0;
+    for (int block = 0; block < 60 * 44100 / kFrames; ++block) // 60 s of silence
+    {
+        std::fill(left.begin(), left.end(), 0.0f);
+        std::fill(right.begin(), right.end(), 0.0f);
+        effect.processReplacing(channels, channels, kFrames);
+        for (int i = 0; i < kFrames; ++i)
+            ASSERT_TRUE(std::isfinite(left[i]) && std::isfinite(right[i])) << "block " << block;
+        for (int i = 0; i < 8; ++i)
+            subnormalBlocks += std::fpclassify(effect.getPrimaryBiquad().getHistory()[i]) == FP_SUBNORMAL;
+    }
+    EXPECT_EQ(subnormalBlocks, 0) << "history values left subnormal at the end of a block";
+    for (int i = 0; i < 8; ++i)
+    {
+        const double v = effect.getPrimaryBiquad().getHistory()[i];
+        EXPECT_TRUE(v == 0.0 && !std::signbit(v)) << "history " << i << " is " << v;
+    }
 }
 } // namespace

@@ -497,7 +497,8 @@ TEST(RenderToolTest, SummaryFormatsAndWarnings)
     EXPECT_NE(summary.out.find("\"frames\": 24000"), std::string::npos) << summary.out;
     EXPECT_NE(summary.out.find("\"clippedSamples\": 0"), std::string::npos) << summary.out;
 
-    // Loud input through a resonant filter overshoots full scale; non-finite input makes non-finite output.
+    // Loud input through a resonant filter overshoots full scale. A non-finite input sample costs zeros in its own
+    // block: the plug-in never hands one back, so there is nothing non-finite to warn about.
     std::vector<float> loud(20000 * 2);
     for (size_t i = 0; i < loud.size(); ++i)
         loud[i] = ((i / 2) / 100) % 2 == 0 ? 0.99f : -0.99f;
@@ -508,7 +509,7 @@ TEST(RenderToolTest, SummaryFormatsAndWarnings)
     EXPECT_EQ(warned.status, 0) << warned.err;
     EXPECT_NE(warned.err.find("tessaloom-render: warning: hot.wav: "), std::string::npos) << warned.err;
     EXPECT_NE(warned.err.find("samples above full scale"), std::string::npos) << warned.err;
-    EXPECT_NE(warned.err.find("non-finite samples"), std::string::npos) << warned.err;
+    EXPECT_EQ(warned.err.find("non-finite samples"), std::string::npos) << warned.err;
 }
 
 TEST(RenderToolTest, FileErrorsNameTheFileAndLeaveNoOutput)
