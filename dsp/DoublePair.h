@@ -59,6 +59,16 @@ public:
     }
     void storeFloats(float* both, bool finiteOnly = false) const noexcept { storeFloats(both, both + 1, finiteOnly); }
 
+    /// Both lanes rounded to float and widened back, as storing to a float buffer and reading it again would.
+    DoublePair roundedToFloat() const noexcept
+    {
+#if TESSALOOM_PAIR_SSE2
+        return DoublePair(_mm_cvtps_pd(_mm_cvtpd_ps(lanes)));
+#else
+        return DoublePair(static_cast<float>(lo), static_cast<float>(hi));
+#endif
+    }
+
     double first() const noexcept
     {
 #if TESSALOOM_PAIR_SSE2
@@ -146,3 +156,23 @@ private:
     double hi;
 #endif
 };
+
+/// Sets every sample that is not finite (NaN or infinite) to +0; four at a time where there is SSE2.
+inline void zeroNonFiniteFloats(float* samples, int32_t count) noexcept
+{
+    int32_t i = 0;
+#if TESSALOOM_PAIR_SSE2
+    const __m128 magnitudeBits = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    const __m128 largest = _mm_set1_ps(3.40282347e+38f);
+    for (; i + 4 <= count; i += 4)
+    {
+        const __m128 v = _mm_loadu_ps(samples + i);
+        _mm_storeu_ps(samples + i, _mm_and_ps(v, _mm_cmple_ps(_mm_and_ps(v, magnitudeBits), largest)));
+    }
+#endif
+    for (; i < count; ++i)
+    {
+        if (!(samples[i] - samples[i] == 0.0f)) // NaN or infinite
+            samples[i] = 0.0f;
+    }
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dsp/DoublePair.h"
+
 #include <cstdint>
 
 /// Saturation curve: the odd cubic map f(x) = (x - 1)^3 + 1 for x >= 0 and (x + 1)^3 - 1 for x < 0, applied `order`
@@ -22,6 +24,21 @@ public:
                 x = (x + 1.0) * (x + 1.0) * (x + 1.0) - 1.0;
             else
                 x = (x - 1.0) * (x - 1.0) * (x - 1.0) + 1.0;
+        }
+        return x;
+    }
+
+    /// shape() of both lanes, with the branch on the sign replaced by a select: for x < 0 the map is
+    /// (x + 1)^3 - 1, otherwise (x + (-1))^3 - (-1), which are the same operations as (x - 1)^3 + 1.
+    DoublePair shapeBoth(DoublePair x) const noexcept
+    {
+        const DoublePair plusOne = DoublePair::broadcast(1.0);
+        const DoublePair minusOne = DoublePair::broadcast(-1.0);
+        for (int32_t i = 0; i < order; ++i)
+        {
+            const DoublePair offset = DoublePair::selectNegative(x, plusOne, minusOne);
+            const DoublePair t = x + offset;
+            x = t * t * t - offset;
         }
         return x;
     }

@@ -1,5 +1,6 @@
 #include "effect/FilterEffect.h"
 
+#include "dsp/DoublePair.h"
 #include "dsp/NumberConversion.h"
 #include "parameters/ChoiceParameter.h"
 #include "parameters/FloatParameter.h"
@@ -92,30 +93,60 @@ double glide(double value, double target, double factor) noexcept
     return value;
 }
 
-/// One saturation stage over a channel: y = shape(x) * (amount / 2) + (1 - amount * 0.7) * x, clamped to [-1, 1].
+/// One saturation stage over a channel, two samples at a time: y = shape(x) * (amount / 2) + (1 - amount * 0.7) * x,
+/// clamped to [-1, 1] without a branch. in may be out.
 void saturate(const Waveshaper& shaper, double amount, const float* in, float* out, int32_t frames) noexcept
 {
-    const double shapedShare = amount * 0.5;
-    const double plainShare = 1.0 - amount * 0.7;
-    for (int32_t i = 0; i < frames; ++i)
+    const DoublePair shapedShare = DoublePair::broadcast(amount * 0.5);
+    const DoublePair plainShare = DoublePair::broadcast(1.0 - amount * 0.7);
+    int32_t i = 0;
+    for (; i + 2 <= frames; i += 2)
     {
-        const double x = in[i];
-        double y = shaper.shape(x) * shapedShare + plainShare * x;
-        if (y > 1.0)
-            y = 1.0;
-        else if (y < -1.0)
-            y = -1.0;
-        out[i] = static_cast<float>(y);
+        const DoublePair x = DoublePair::fromFloats(in + i);
+        DoublePair::clampToUnit(shaper.shapeBoth(x) * shapedShare + plainShare * x).storeFloats(out + i);
+    }
+    if (i < frames)
+    {
+        float unused = 0.0f;
+        const DoublePair x = DoublePair::fromFloats(in + i, in + i);
+        DoublePair::clampToUnit(shaper.shapeBoth(x) * shapedShare + plainShare * x).storeFloats(out + i, &unused);
     }
 }
 
-/// The last step of the chain: no NaN or infinity reaches the host; a non-finite sample becomes 0.
-void zeroNonFinite(float* channel, int32_t frames) noexcept
+/// Everything after the filter on one channel in one pass, two samples at a time: post-saturation when postAmount is
+/// above 0, the dry/wet mix when dry is given, and the chain's last step, which lets no NaN or infinity reach the host
+/// (such a sample becomes 0). Each stage's result is rounded to float, as storing it between stages would.
+void finishChannel(const Waveshaper& shaper, double postAmount, const float* dry, double wet, float* out,
+                   int32_t frames) noexcept
 {
-    for (int32_t i = 0; i < frames; ++i)
+    const bool post = postAmount > 0.0;
+    if (!post && dry == nullptr)
     {
-        if (!std::isfinite(channel[i]))
-            channel[i] = 0.0f;
+        zeroNonFiniteFloats(out, frames);
+        return;
+    }
+    const DoublePair shapedShare = DoublePair::broadcast(postAmount * 0.5);
+    const DoublePair plainShare = DoublePair::broadcast(1.0 - postAmount * 0.7);
+    const DoublePair wetShare = DoublePair::broadcast(wet);
+    const DoublePair dryShare = DoublePair::broadcast(1.0 - wet);
+    const auto stages = [&](DoublePair y, const float* dryFirst, const float* drySecond) {
+        if (post)
+            y = DoublePair::clampToUnit(shaper.shapeBoth(y) * shapedShare + plainShare * y).roundedToFloat();
+        if (dry != nullptr)
+            y = DoublePair::fromFloats(dryFirst, drySecond) * dryShare + y * wetShare;
+        return y;
+    };
+    int32_t i = 0;
+    for (; i + 2 <= frames; i += 2)
+    {
+        const float* d = dry != nullptr ? dry + i : nullptr;
+        stages(DoublePair::fromFloats(out + i), d, d != nullptr ? d + 1 : nullptr).storeFloats(out + i, true);
+    }
+    if (i < frames)
+    {
+        float unused = 0.0f;
+        const float* d = dry != nullptr ? dry + i : nullptr;
+        stages(DoublePair::fromFloats(out + i, out + i), d, d).storeFloats(out + i, &unused, true);
     }
 }
 
@@ -225,25 +256,12 @@ void FilterEffect::processReplacing(float** inputs, float** outputs, int32_t sam
     primaryBiquad.settleHistory();
     secondaryBiquad.settleHistory();
 
-    if (postSaturation > 0.0)
-    {
-        saturate(postShaper, postSaturation, outLeft, outLeft, frames);
-        saturate(postShaper, postSaturation, outRight, outRight, frames);
-    }
-
-    if (mixing)
-    {
-        const double wet = mix;
-        const double dry = 1.0 - wet;
-        for (int32_t i = 0; i < frames; ++i)
-        {
-            outLeft[i] = static_cast<float>(dryLeft[i] * dry + outLeft[i] * wet);
-            outRight[i] = static_cast<float>(dryRight[i] * dry + outRight[i] * wet);
-        }
-    }
-
-    zeroNonFinite(outLeft, frames);
-    zeroNonFinite(outRight, frames);
+    const float* dryInLeft = mixing ? dryLeft.get() : nullptr;
+    const float* dryInRight = mixing ? dryRight.get() : nullptr;
+    // The two output channels are two buffers, as every host gives them (the filter reads a frame's two samples
+    // before it writes them).
+    finishChannel(postShaper, postSaturation, dryInLeft, mix, outLeft, frames);
+    finishChannel(postShaper, postSaturation, dryInRight, mix, outRight, frames);
 }
 
 void FilterEffect::setBlockSize(int32_t frames) noexcept
