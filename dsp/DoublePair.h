@@ -4,6 +4,7 @@
 // gives the same bits as the scalar loop it replaces. On x86 (SSE2, also in 32-bit builds) a pair is one register;
 // elsewhere it is two plain doubles.
 
+#include <cmath>
 #include <cstdint>
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
@@ -111,14 +112,13 @@ public:
 #endif
     }
 
-    /// Per lane: x < 0 ? ifNegative : otherwise (a NaN takes otherwise).
-    static DoublePair selectNegative(DoublePair x, DoublePair ifNegative, DoublePair otherwise) noexcept
+    /// Per lane: 1 when the sign bit of x is set, else -1.
+    static DoublePair minusOneWithFlippedSignOf(DoublePair x) noexcept
     {
 #if TESSALOOM_PAIR_SSE2
-        const __m128d negative = _mm_cmplt_pd(x.lanes, _mm_setzero_pd());
-        return DoublePair(_mm_or_pd(_mm_and_pd(negative, ifNegative.lanes), _mm_andnot_pd(negative, otherwise.lanes)));
+        return DoublePair(_mm_xor_pd(_mm_and_pd(x.lanes, _mm_set1_pd(-0.0)), _mm_set1_pd(-1.0)));
 #else
-        return DoublePair(x.lo < 0.0 ? ifNegative.lo : otherwise.lo, x.hi < 0.0 ? ifNegative.hi : otherwise.hi);
+        return DoublePair(std::signbit(x.lo) ? 1.0 : -1.0, std::signbit(x.hi) ? 1.0 : -1.0);
 #endif
     }
 

@@ -19,32 +19,31 @@ namespace
 {
 constexpr int32_t kChunkFrames = 32; // samples whose modulation is computed ahead of the filter loop
 
-/// One section's filter state and coefficients as locals: both channels in one pair (left first).
-class SectionLoop
+/// Coefficients of a section for each sample of a chunk, both lanes alike, as the filter loop reads them.
+struct ChunkCoefficients
+{
+    DoublePair b0[kChunkFrames];
+    DoublePair b1[kChunkFrames];
+    DoublePair b2[kChunkFrames];
+    DoublePair a1[kChunkFrames];
+    DoublePair a2[kChunkFrames];
+};
+
+/// One section's filter history as locals for the block: both channels in one pair (left first).
+class SectionState
 {
 public:
-    explicit SectionLoop(Biquad& biquad) noexcept : section(biquad)
+    explicit SectionState(Biquad& biquad) noexcept : section(biquad)
     {
         const double* h = section.historyValues(); // left y1, y2, x1, x2, then right
         y1 = DoublePair::of(h[0], h[4]);
         y2 = DoublePair::of(h[1], h[5]);
         x1 = DoublePair::of(h[2], h[6]);
         x2 = DoublePair::of(h[3], h[7]);
-        use(section.getCoefficients());
-        storedHz = section.getFrequency();
-    }
-
-    void use(const Biquad::Coefficients& c) noexcept
-    {
-        b0 = DoublePair::broadcast(c.b0);
-        b1 = DoublePair::broadcast(c.b1);
-        b2 = DoublePair::broadcast(c.b2);
-        a1 = DoublePair::broadcast(c.a1);
-        a2 = DoublePair::broadcast(c.a2);
     }
 
     /// Biquad::process on both channels.
-    DoublePair step(DoublePair x) noexcept
+    DoublePair step(DoublePair b0, DoublePair b1, DoublePair b2, DoublePair a1, DoublePair a2, DoublePair x) noexcept
     {
         const DoublePair y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
         x2 = x1;
@@ -53,8 +52,13 @@ public:
         y1 = y;
         return y;
     }
+    /// The same with the chunk's coefficients of sample i.
+    DoublePair step(const ChunkCoefficients& c, int32_t i, DoublePair x) noexcept
+    {
+        return step(c.b0[i], c.b1[i], c.b2[i], c.a1[i], c.a2[i], x);
+    }
 
-    /// Writes the history back and, when the loop redesigned, the last design.
+    /// Writes the history back.
     void finish() noexcept
     {
         double* h = section.historyValues();
@@ -66,19 +70,27 @@ public:
         h[5] = y2.second();
         h[6] = x1.second();
         h[7] = x2.second();
-        if (redesigned)
-            section.adoptPassDesign({b0.first(), b1.first(), b2.first(), a1.first(), a2.first()}, storedHz);
     }
 
-    Biquad& section;
-    double storedHz;         // the frequency of the current design
-    bool redesigned = false; // by the loop, since construction
-
 private:
-    DoublePair b0, b1, b2, a1, a2;
+    Biquad& section;
     DoublePair y1, y2, x1, x2;
 };
 
+/// A section's coefficients, broadcast, for loops with a steady design.
+struct SteadyCoefficients
+{
+    explicit SteadyCoefficients(const Biquad& section) noexcept
+    {
+        const Biquad::Coefficients c = section.getCoefficients();
+        b0 = DoublePair::broadcast(c.b0);
+        b1 = DoublePair::broadcast(c.b1);
+        b2 = DoublePair::broadcast(c.b2);
+        a1 = DoublePair::broadcast(c.a1);
+        a2 = DoublePair::broadcast(c.a2);
+    }
+    DoublePair b0, b1, b2, a1, a2;
+};
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------------------
@@ -188,26 +200,132 @@ void startSection(Biquad& section, int32_t type, double argument, double q, cons
     tracker.scaleGeneration = scale.generation;
 }
 
-/// The compare and redesign of one sample after the block's first, where only the frequency test can fire. A sample
-/// whose exp argument equals the previous one's has the same cutoff, which the test has already passed; one that the
-/// tracker knows to be within tolerance needs no exp either.
-inline void followCutoff(SectionLoop& loop, int32_t type, double q, double argument, const CutoffScale& scale,
-                         CutoffTracker& tracker, double& lastArgument) noexcept
+/// The compare and redesign of a modulated section for the samples after the block's first, where only the
+/// frequency test can fire, worked out a chunk ahead of the filter loop; at the end of the block the last design
+/// goes back into the section.
+class SectionPlanner
 {
-    if (argument == lastArgument)
-        return;
-    lastArgument = argument;
-    if (tracker.certainlyWithinTolerance(argument))
-        return;
-    bool unclamped = false;
-    const double hz = cutoffHzOfArgument(argument, scale, unclamped);
-    if (!(std::fabs(loop.storedHz - hz) > 1.0))
-        return;
-    loop.use(loop.section.passDesign(type, hz, q));
-    loop.storedHz = hz;
-    loop.redesigned = true;
-    tracker.follow(argument, hz, unclamped);
-}
+public:
+    /// After startSection for the block's first sample, whose exp argument was firstArgument.
+    SectionPlanner(Biquad& biquad, int32_t passType, double q, double firstArgument, const CutoffScale& axis,
+                   CutoffTracker& cutoffTracker) noexcept
+        : section(biquad), type(passType), resonance(q), scale(axis), tracker(cutoffTracker),
+          storedHz(biquad.getFrequency()), lastArgument(firstArgument), current(biquad.getCoefficients())
+    {
+        broadcastCurrent();
+    }
+
+    /// The coefficients for samples from..count of a chunk with these exp arguments, in three passes that keep the
+    /// calls into the maths library apart from the rest: the compare step (exp where needed), the designs of the
+    /// samples that redesign (independent of each other, so the processor overlaps them), and the coefficients of
+    /// every sample. A sample whose argument equals the previous one's has the same cutoff, which the test has already
+    /// passed; one that the tracker knows to be within tolerance needs no exp either. The passes work on locals: the
+    /// compiler must assume that a store of a double may change any member.
+    void plan(const double* arguments, int32_t from, int32_t count, ChunkCoefficients& out) noexcept
+    {
+        int32_t redesignAt[kChunkFrames];
+        double redesignHz[kChunkFrames];
+        int32_t redesigns = 0;
+        {
+            const CutoffScale axis = scale;
+            CutoffTracker known = tracker;
+            double stored = storedHz;
+            double last = lastArgument;
+            for (int32_t i = from; i < count; ++i)
+            {
+                const double argument = arguments[i];
+                if (argument != last && !known.certainlyWithinTolerance(argument))
+                {
+                    bool unclamped = false;
+                    const double hz = cutoffHzOfArgument(argument, axis, unclamped);
+                    if (std::fabs(stored - hz) > 1.0)
+                    {
+                        redesignAt[redesigns] = i;
+                        redesignHz[redesigns] = hz;
+                        ++redesigns;
+                        stored = hz;
+                        known.follow(argument, hz, unclamped);
+                    }
+                }
+                last = argument;
+            }
+            tracker = known;
+            storedHz = stored;
+            lastArgument = last;
+        }
+
+        Biquad::Coefficients designs[kChunkFrames];
+        for (int32_t k = 0; k < redesigns; ++k)
+            designs[k] = section.passDesign(type, redesignHz[k], resonance);
+        if (redesigns > 0)
+        {
+            current = designs[redesigns - 1];
+            redesigned = true;
+        }
+
+        DoublePair c0 = b0, c1 = b1, c2 = b2, d1 = a1, d2 = a2;
+        int32_t next = 0;
+        for (int32_t i = from; i < count; ++i)
+        {
+            if (next < redesigns && redesignAt[next] == i)
+            {
+                const Biquad::Coefficients& c = designs[next++];
+                c0 = DoublePair::broadcast(c.b0);
+                c1 = DoublePair::broadcast(c.b1);
+                c2 = DoublePair::broadcast(c.b2);
+                d1 = DoublePair::broadcast(c.a1);
+                d2 = DoublePair::broadcast(c.a2);
+            }
+            out.b0[i] = c0;
+            out.b1[i] = c1;
+            out.b2[i] = c2;
+            out.a1[i] = d1;
+            out.a2[i] = d2;
+        }
+        b0 = c0;
+        b1 = c1;
+        b2 = c2;
+        a1 = d1;
+        a2 = d2;
+    }
+
+    /// Sample 0 of the block runs with the design the section holds after startSection.
+    void planFirst(ChunkCoefficients& out) noexcept
+    {
+        out.b0[0] = b0;
+        out.b1[0] = b1;
+        out.b2[0] = b2;
+        out.a1[0] = a1;
+        out.a2[0] = a2;
+    }
+
+    void finish() noexcept
+    {
+        if (redesigned)
+            section.adoptPassDesign(current, storedHz);
+    }
+
+private:
+    void broadcastCurrent() noexcept
+    {
+        b0 = DoublePair::broadcast(current.b0);
+        b1 = DoublePair::broadcast(current.b1);
+        b2 = DoublePair::broadcast(current.b2);
+        a1 = DoublePair::broadcast(current.a1);
+        a2 = DoublePair::broadcast(current.a2);
+    }
+
+    Biquad& section;
+    const int32_t type;
+    const double resonance;
+    const CutoffScale& scale;
+    CutoffTracker& tracker;
+    double storedHz;     // the frequency of the current design
+    double lastArgument; // exp argument of the previous sample
+    Biquad::Coefficients current;
+    bool redesigned = false;
+    DoublePair b0, b1, b2, a1, a2; // current, broadcast
+};
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------------------
@@ -228,9 +346,13 @@ void FilterEffect::filterSingleSteady(float* left, float* right, int32_t frames)
     lfo.skip(frames); // the oscillator runs on, unheard
     // The same cutoff at every sample: only the first update can redesign.
     primaryBiquad.update(filterType, primarySteady.hzAt(cutoffPosition, currentCutoffScale()), resonance);
-    SectionLoop section(primaryBiquad);
+    const SteadyCoefficients c(primaryBiquad);
+    SectionState section(primaryBiquad);
     for (int32_t i = 0; i < frames; ++i)
-        section.step(DoublePair::fromFloats(left + i, right + i)).storeFloats(left + i, right + i);
+    {
+        const DoublePair x = DoublePair::fromFloats(left + i, right + i);
+        section.step(c.b0, c.b1, c.b2, c.a1, c.a2, x).storeFloats(left + i, right + i, finalFilterOutput);
+    }
     section.finish();
 }
 
@@ -239,32 +361,33 @@ void FilterEffect::filterSingleModulated(float* left, float* right, int32_t fram
     const CutoffScale& scale = currentCutoffScale();
     double values[kChunkFrames];
     double arguments[kChunkFrames];
+    ChunkCoefficients coefficients;
 
     lfo.nextBlock(values, 1);
     arguments[0] = cutoffArgument(modulatedPosition(cutoffPosition, values[0]), scale);
     startSection(primaryBiquad, filterType, arguments[0], resonance, scale, primaryTracker);
-    SectionLoop section(primaryBiquad);
-    double lastArgument = arguments[0];
+    SectionPlanner planner(primaryBiquad, filterType, resonance, arguments[0], scale, primaryTracker);
+    SectionState section(primaryBiquad);
 
     for (int32_t start = 0; start < frames; start += kChunkFrames)
     {
-        // The modulation a chunk ahead: oscillator values, then exp arguments.
+        // The modulation a chunk ahead: oscillator values, exp arguments, designs; then the filter loop.
         const int32_t count = frames - start < kChunkFrames ? frames - start : kChunkFrames;
         const int32_t from = start == 0 ? 1 : 0; // the block's first sample is already decided
         lfo.nextBlock(values + from, count - from);
         for (int32_t i = from; i < count; ++i)
             arguments[i] = cutoffArgument(modulatedPosition(cutoffPosition, values[i]), scale);
+        if (from == 1)
+            planner.planFirst(coefficients);
+        planner.plan(arguments, from, count, coefficients);
 
         float* l = left + start;
         float* r = right + start;
         for (int32_t i = 0; i < count; ++i)
-        {
-            if (i >= from)
-                followCutoff(section, filterType, resonance, arguments[i], scale, primaryTracker, lastArgument);
-            section.step(DoublePair::fromFloats(l + i, r + i)).storeFloats(l + i, r + i);
-        }
+            section.step(coefficients, i, DoublePair::fromFloats(l + i, r + i)).storeFloats(l + i, r + i, finalFilterOutput);
     }
     section.finish();
+    planner.finish();
 }
 
 // ---------------------------------------------------------------------------------------------------------------------
@@ -275,7 +398,7 @@ namespace
 /// Output of one dual-mode frame from both sections' results, with the crossfade in single precision from the
 /// section heard before to the one heard now.
 inline void selectDual(DoublePair low, DoublePair high, bool lowHeard, int32_t& crossfadeCounter,
-                       int32_t crossfadeLength, float* left, float* right) noexcept
+                       int32_t crossfadeLength, bool finiteOnly, float* left, float* right) noexcept
 {
     if (crossfadeCounter > 0)
     {
@@ -291,10 +414,15 @@ inline void selectDual(DoublePair low, DoublePair high, bool lowHeard, int32_t& 
         const float fadingRight = lowHeard ? highRight : lowRight;
         *left = u * heardLeft + t * fadingLeft;
         *right = u * heardRight + t * fadingRight;
+        if (finiteOnly)
+        {
+            zeroNonFiniteFloats(left, 1);
+            zeroNonFiniteFloats(right, 1);
+        }
     }
     else
     {
-        (lowHeard ? low : high).storeFloats(left, right);
+        (lowHeard ? low : high).storeFloats(left, right, finiteOnly);
     }
 }
 } // namespace
@@ -315,16 +443,18 @@ void FilterEffect::filterDualSteady(float* left, float* right, int32_t frames) n
     const CutoffScale& scale = currentCutoffScale();
     primaryBiquad.update(LowPass, primarySteady.hzAt(cutoffPosition * 2.0, scale), resonance);
     secondaryBiquad.update(HighPass, secondarySteady.hzAt((cutoffPosition - 0.5) * 2.0, scale), resonance);
-    SectionLoop low(primaryBiquad);
-    SectionLoop high(secondaryBiquad);
+    const SteadyCoefficients lc(primaryBiquad);
+    const SteadyCoefficients hc(secondaryBiquad);
+    SectionState low(primaryBiquad);
+    SectionState high(secondaryBiquad);
     const bool lowHeard = cutoffPosition <= 0.5;
     int32_t counter = crossfadeCounter;
     for (int32_t i = 0; i < frames; ++i)
     {
         const DoublePair x = DoublePair::fromFloats(left + i, right + i);
-        const DoublePair lowY = low.step(x);
-        const DoublePair highY = high.step(x);
-        selectDual(lowY, highY, lowHeard, counter, crossfadeLength, left + i, right + i);
+        const DoublePair lowY = low.step(lc.b0, lc.b1, lc.b2, lc.a1, lc.a2, x);
+        const DoublePair highY = high.step(hc.b0, hc.b1, hc.b2, hc.a1, hc.a2, x);
+        selectDual(lowY, highY, lowHeard, counter, crossfadeLength, finalFilterOutput, left + i, right + i);
     }
     crossfadeCounter = counter;
     low.finish();
@@ -339,16 +469,18 @@ void FilterEffect::filterDualModulated(float* left, float* right, int32_t frames
     double values[kChunkFrames];
     double lowArguments[kChunkFrames];
     double highArguments[kChunkFrames];
+    ChunkCoefficients lowCoefficients;
+    ChunkCoefficients highCoefficients;
 
     lfo.nextBlock(values, 1);
     lowArguments[0] = cutoffArgument(modulatedPosition(lowPosition, values[0]), scale);
     highArguments[0] = cutoffArgument(modulatedPosition(highPosition, values[0]), scale);
     startSection(primaryBiquad, LowPass, lowArguments[0], resonance, scale, primaryTracker);
     startSection(secondaryBiquad, HighPass, highArguments[0], resonance, scale, secondaryTracker);
-    SectionLoop low(primaryBiquad);
-    SectionLoop high(secondaryBiquad);
-    double lastLowArgument = lowArguments[0];
-    double lastHighArgument = highArguments[0];
+    SectionPlanner lowPlanner(primaryBiquad, LowPass, resonance, lowArguments[0], scale, primaryTracker);
+    SectionPlanner highPlanner(secondaryBiquad, HighPass, resonance, highArguments[0], scale, secondaryTracker);
+    SectionState low(primaryBiquad);
+    SectionState high(secondaryBiquad);
     const bool lowHeard = cutoffPosition <= 0.5;
     int32_t counter = crossfadeCounter;
 
@@ -362,23 +494,27 @@ void FilterEffect::filterDualModulated(float* left, float* right, int32_t frames
             lowArguments[i] = cutoffArgument(modulatedPosition(lowPosition, values[i]), scale);
             highArguments[i] = cutoffArgument(modulatedPosition(highPosition, values[i]), scale);
         }
+        if (from == 1)
+        {
+            lowPlanner.planFirst(lowCoefficients);
+            highPlanner.planFirst(highCoefficients);
+        }
+        lowPlanner.plan(lowArguments, from, count, lowCoefficients);
+        highPlanner.plan(highArguments, from, count, highCoefficients);
 
         float* l = left + start;
         float* r = right + start;
         for (int32_t i = 0; i < count; ++i)
         {
-            if (i >= from)
-            {
-                followCutoff(low, LowPass, resonance, lowArguments[i], scale, primaryTracker, lastLowArgument);
-                followCutoff(high, HighPass, resonance, highArguments[i], scale, secondaryTracker, lastHighArgument);
-            }
             const DoublePair x = DoublePair::fromFloats(l + i, r + i);
-            const DoublePair lowY = low.step(x);
-            const DoublePair highY = high.step(x);
-            selectDual(lowY, highY, lowHeard, counter, crossfadeLength, l + i, r + i);
+            const DoublePair lowY = low.step(lowCoefficients, i, x);
+            const DoublePair highY = high.step(highCoefficients, i, x);
+            selectDual(lowY, highY, lowHeard, counter, crossfadeLength, finalFilterOutput, l + i, r + i);
         }
     }
     crossfadeCounter = counter;
     low.finish();
     high.finish();
+    lowPlanner.finish();
+    highPlanner.finish();
 }

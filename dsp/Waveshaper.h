@@ -28,15 +28,14 @@ public:
         return x;
     }
 
-    /// shape() of both lanes, with the branch on the sign replaced by a select: for x < 0 the map is
-    /// (x + 1)^3 - 1, otherwise (x + (-1))^3 - (-1), which are the same operations as (x - 1)^3 + 1.
+    /// shape() of both lanes without the branch on the sign: the map is (x + a)^3 - a with a = 1 for x < 0 and
+    /// a = -1 otherwise ((x + (-1))^3 - (-1) is the same operations as (x - 1)^3 + 1). a is taken from the sign bit,
+    /// which differs from x < 0 only for -0 (both forms give +0 there) and a NaN (NaN either way).
     DoublePair shapeBoth(DoublePair x) const noexcept
     {
-        const DoublePair plusOne = DoublePair::broadcast(1.0);
-        const DoublePair minusOne = DoublePair::broadcast(-1.0);
         for (int32_t i = 0; i < order; ++i)
         {
-            const DoublePair offset = DoublePair::selectNegative(x, plusOne, minusOne);
+            const DoublePair offset = DoublePair::minusOneWithFlippedSignOf(x);
             const DoublePair t = x + offset;
             x = t * t * t - offset;
         }

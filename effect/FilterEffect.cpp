@@ -114,17 +114,12 @@ void saturate(const Waveshaper& shaper, double amount, const float* in, float* o
 }
 
 /// Everything after the filter on one channel in one pass, two samples at a time: post-saturation when postAmount is
-/// above 0, the dry/wet mix when dry is given, and the chain's last step, which lets no NaN or infinity reach the host
+/// above 0, the dry/wet mix when dry is given (one of them is), and the chain's last step, which lets no NaN or infinity reach the host
 /// (such a sample becomes 0). Each stage's result is rounded to float, as storing it between stages would.
 void finishChannel(const Waveshaper& shaper, double postAmount, const float* dry, double wet, float* out,
                    int32_t frames) noexcept
 {
     const bool post = postAmount > 0.0;
-    if (!post && dry == nullptr)
-    {
-        zeroNonFiniteFloats(out, frames);
-        return;
-    }
     const DoublePair shapedShare = DoublePair::broadcast(postAmount * 0.5);
     const DoublePair plainShare = DoublePair::broadcast(1.0 - postAmount * 0.7);
     const DoublePair wetShare = DoublePair::broadcast(wet);
@@ -247,6 +242,8 @@ void FilterEffect::processReplacing(float** inputs, float** outputs, int32_t sam
         copyChannel(inRight, outRight, frames);
     }
 
+    // Without post-saturation and mix the filter's stores are the chain's last step, and guard the output themselves.
+    finalFilterOutput = !(postSaturation > 0.0) && !mixing;
     if (filterType == kTypeDual)
         filterDual(outLeft, outRight, frames);
     else
@@ -260,8 +257,11 @@ void FilterEffect::processReplacing(float** inputs, float** outputs, int32_t sam
     const float* dryInRight = mixing ? dryRight.get() : nullptr;
     // The two output channels are two buffers, as every host gives them (the filter reads a frame's two samples
     // before it writes them).
-    finishChannel(postShaper, postSaturation, dryInLeft, mix, outLeft, frames);
-    finishChannel(postShaper, postSaturation, dryInRight, mix, outRight, frames);
+    if (!finalFilterOutput)
+    {
+        finishChannel(postShaper, postSaturation, dryInLeft, mix, outLeft, frames);
+        finishChannel(postShaper, postSaturation, dryInRight, mix, outRight, frames);
+    }
 }
 
 void FilterEffect::setBlockSize(int32_t frames) noexcept

@@ -201,7 +201,8 @@ private:
     Lfo lfo;
     float processingRate; // Hz, last given to the sections and the oscillator
 
-    CutoffScale cutoffScaleCache; // the cutoff axis of the last block
+    bool finalFilterOutput = false; // this block: the filter's output is the chain's, so it lets nothing non-finite out
+    CutoffScale cutoffScaleCache;   // the cutoff axis of the last block
     CutoffTracker primaryTracker;
     CutoffTracker secondaryTracker;
     SteadyCutoff primarySteady;
