@@ -401,14 +401,18 @@ void FilterEffect::formatFreeRateDisplay(char* text) const noexcept
 
 void FilterEffect::setProgramName(char* name) noexcept
 {
-    if (name != nullptr)
-        copyBounded(programName, name, kProgramNameLength);
+    if (name == nullptr)
+        return;
+    const std::lock_guard<std::mutex> guard(programNameLock);
+    copyBounded(programName, name, kProgramNameLength);
 }
 
 void FilterEffect::getProgramName(char* name) noexcept
 {
-    if (name != nullptr)
-        copyBounded(name, programName, kProgramNameLength);
+    if (name == nullptr)
+        return;
+    const std::lock_guard<std::mutex> guard(programNameLock);
+    copyBounded(name, programName, kProgramNameLength);
 }
 
 bool FilterEffect::getEffectName(char* name) noexcept

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 class FloatParameter;
 class FrequencyParameter;
@@ -19,7 +20,7 @@ class FrequencyParameter;
 ///
 /// Threads: processReplacing and everything below it run on the host's audio thread; the parameter and text
 /// operations run on the host's other threads. They share only the parameter objects (whole 32-bit values read
-/// once per block) and no lock is taken anywhere.
+/// once per block); no lock is taken on the audio path. The program name, which only host threads use, has a lock.
 class FilterEffect : public EffectBaseX
 {
 public:
@@ -171,6 +172,9 @@ private:
     void formatCutoffDisplay(char* text) const noexcept;
     void formatFreeRateDisplay(char* text) const noexcept;
 
+    // Host threads may rename the program while others read the name: the lock keeps every copy whole. The audio
+    // thread never touches the name, so no lock is ever taken on the audio path.
+    mutable std::mutex programNameLock;
     char programName[kProgramNameLength + 1] = "Default";
     std::unique_ptr<Parameter> parameters[kNumParameters];
     FloatParameter* floatParameters[kNumParameters] = {}; // the float parameters by index; null for the others

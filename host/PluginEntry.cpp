@@ -17,8 +17,10 @@ extern "C" TESSALOOM_EXPORT AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallba
 
 // Older hosts look the entry point up as "main". On ELF the C++ name differs, and the assembler label gives the
 // exported symbol that name. A PE linker cannot take a function labelled "main" into a DLL; there the
-// module-definition file exports VSTPluginMain a second time under that name.
-#if !defined(_WIN32)
+// module-definition file exports VSTPluginMain a second time under that name. A program that links this file into
+// itself to drive the entry point (the reliability programs) has a main of its own and defines
+// TESSALOOM_NO_MAIN_ALIAS.
+#if !defined(_WIN32) && !defined(TESSALOOM_NO_MAIN_ALIAS)
 extern "C" TESSALOOM_EXPORT AEffect* VSTCALLBACK tessaloomMainEntry(audioMasterCallback audioMaster) __asm__("main");
 #endif
 
@@ -41,7 +43,7 @@ AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback audioMaster)
     }
 }
 
-#if !defined(_WIN32)
+#if !defined(_WIN32) && !defined(TESSALOOM_NO_MAIN_ALIAS)
 AEffect* VSTCALLBACK tessaloomMainEntry(audioMasterCallback audioMaster)
 {
     return VSTPluginMain(audioMaster);
