@@ -65,6 +65,46 @@ public:
         return y;
     }
 
+    /// What update() would design for a low-pass or high-pass at frequencyHz with Q q, computed without storing it:
+    /// the same operations in the same order as design(), for block loops that redesign ahead of filtering.
+    Coefficients passDesign(int32_t passType, double frequencyHz, double newQ) const noexcept
+    {
+        // design() for LowPass and HighPass in Q mode, operation for operation.
+        const double w0 = (frequencyHz / sampleRate) * 6.283185307179586;
+        const double s = std::sin(w0);
+        const double c = std::cos(w0);
+        const double alpha = s / (newQ * 2.0);
+        double nb0 = 0.0, nb1 = 0.0;
+        if (passType == HighPass)
+        {
+            nb0 = (1.0 + c) * 0.5;
+            nb1 = -(1.0 + c);
+        }
+        else
+        {
+            nb0 = (1.0 - c) * 0.5;
+            nb1 = 1.0 - c;
+        }
+        const double na0 = 1.0 + alpha;
+        const double na1 = -2.0 * c;
+        const double na2 = 1.0 - alpha;
+        const double k = 1.0 / na0;
+        return {k * nb0, k * nb1, k * nb0, k * na1, k * na2}; // b2's numerator equals b0's
+    }
+    /// Takes over coefficients that passDesign computed for frequencyHz, as a redesign at that frequency would leave
+    /// them; type, Q, gain and mode stay those of the last update (for which passDesign was asked).
+    void adoptPassDesign(const Coefficients& coefficients, double frequencyHz) noexcept
+    {
+        b0 = coefficients.b0;
+        b1 = coefficients.b1;
+        b2 = coefficients.b2;
+        a1 = coefficients.a1;
+        a2 = coefficients.a2;
+        frequency = frequencyHz;
+    }
+    /// The eight history values, for a block loop that keeps them in locals and writes them back once.
+    double* historyValues() noexcept { return history; }
+
     /// Uses a new sample rate from the next update on (which then redesigns); the history is kept. A rate that is
     /// not finite or not above 0 is ignored.
     void setSampleRate(double sampleRateHz) noexcept;

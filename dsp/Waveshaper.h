@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dsp/DoublePair.h"
+
 #include <cstdint>
 
 /// Saturation curve: the odd cubic map f(x) = (x - 1)^3 + 1 for x >= 0 and (x + 1)^3 - 1 for x < 0, applied `order`
@@ -22,6 +24,20 @@ public:
                 x = (x + 1.0) * (x + 1.0) * (x + 1.0) - 1.0;
             else
                 x = (x - 1.0) * (x - 1.0) * (x - 1.0) + 1.0;
+        }
+        return x;
+    }
+
+    /// shape() of both lanes without the branch on the sign: the map is (x + a)^3 - a with a = 1 for x < 0 and
+    /// a = -1 otherwise ((x + (-1))^3 - (-1) is the same operations as (x - 1)^3 + 1). a is taken from the sign bit,
+    /// which differs from x < 0 only for -0 (both forms give +0 there) and a NaN (NaN either way).
+    DoublePair shapeBoth(DoublePair x) const noexcept
+    {
+        for (int32_t i = 0; i < order; ++i)
+        {
+            const DoublePair offset = DoublePair::minusOneWithFlippedSignOf(x);
+            const DoublePair t = x + offset;
+            x = t * t * t - offset;
         }
         return x;
     }

@@ -1,6 +1,9 @@
 #include "effect/FilterEffect.h"
 
+#include "dsp/DoublePair.h"
 #include "dsp/NumberConversion.h"
+#include "effect/Glide.h"
+#include "modulation/NoteLengths.h"
 #include "parameters/ChoiceParameter.h"
 #include "parameters/FloatParameter.h"
 #include "parameters/FrequencyParameter.h"
@@ -13,20 +16,6 @@
 
 namespace
 {
-/// One "LFO Freq" entry: its name and how many oscillator cycles it makes per quarter note (a bar is four).
-struct NoteLength
-{
-    const char* name;
-    double cyclesPerQuarterNote;
-};
-
-constexpr NoteLength kNoteLengths[] = {
-    {"1/16 bar", 4.0}, {"1/8 bar", 2.0},   {"1/4 bar", 1.0},    {"1/2 bar", 0.5},      {"1 bar", 0.25},
-    {"2 bars", 0.125}, {"4 bars", 0.0625}, {"8 bars", 0.03125}, {"16 bars", 0.015625}, {"32 bars", 0.0078125},
-};
-constexpr int32_t kNoteLengthCount = static_cast<int32_t>(std::size(kNoteLengths));
-constexpr int32_t kDefaultNoteLength = 4; // "1 bar"
-
 constexpr const char* kFilterTypeNames[] = {"Low Pass", "High Pass", "Dual LP/HP"};
 constexpr const char* kLfoSyncNames[] = {"Whole", "Dotted", "Triplet", "Free"};
 constexpr const char* kLfoDirectionNames[] = {"Down", "Up"};
@@ -62,14 +51,7 @@ constexpr int32_t kVendorTextLength = 64;
 
 constexpr double kSaturationGlide = 0.2; // share of the distance to the target covered per block
 constexpr double kMixGlide = 0.3;
-constexpr double kPhaseGlide = 0.2;
-constexpr double kSettleDistance = 1e-6; // closer than this, a glide lands on its target
 
-constexpr double kDottedFactor = 1.5;
-constexpr double kTripletFactor = 0.6666666666666666;
-constexpr double kMinutesPerSecond = 0.016666666666666666;
-constexpr int32_t kSteadyRequestInterval = 8; // blocks per time request while nothing changes
-constexpr double kDefaultBarLength = 4.0;     // quarter notes
 
 /// NaN-safe clamp: a NaN gives the minimum.
 double clampToRange(double v, double minimum, double maximum) noexcept
@@ -81,41 +63,55 @@ double clampToRange(double v, double minimum, double maximum) noexcept
     return v;
 }
 
-/// One smoothing step towards target; lands on the target once within kSettleDistance of it.
-double glide(double value, double target, double factor) noexcept
-{
-    if (value == target)
-        return value;
-    value = value + (target - value) * factor;
-    if (std::fabs(target - value) < kSettleDistance)
-        value = target;
-    return value;
-}
-
-/// One saturation stage over a channel: y = shape(x) * (amount / 2) + (1 - amount * 0.7) * x, clamped to [-1, 1].
+/// One saturation stage over a channel, two samples at a time: y = shape(x) * (amount / 2) + (1 - amount * 0.7) * x,
+/// clamped to [-1, 1] without a branch. in may be out.
 void saturate(const Waveshaper& shaper, double amount, const float* in, float* out, int32_t frames) noexcept
 {
-    const double shapedShare = amount * 0.5;
-    const double plainShare = 1.0 - amount * 0.7;
-    for (int32_t i = 0; i < frames; ++i)
+    const DoublePair shapedShare = DoublePair::broadcast(amount * 0.5);
+    const DoublePair plainShare = DoublePair::broadcast(1.0 - amount * 0.7);
+    int32_t i = 0;
+    for (; i + 2 <= frames; i += 2)
     {
-        const double x = in[i];
-        double y = shaper.shape(x) * shapedShare + plainShare * x;
-        if (y > 1.0)
-            y = 1.0;
-        else if (y < -1.0)
-            y = -1.0;
-        out[i] = static_cast<float>(y);
+        const DoublePair x = DoublePair::fromFloats(in + i);
+        DoublePair::clampToUnit(shaper.shapeBoth(x) * shapedShare + plainShare * x).storeFloats(out + i);
+    }
+    if (i < frames)
+    {
+        float unused = 0.0f;
+        const DoublePair x = DoublePair::fromFloats(in + i, in + i);
+        DoublePair::clampToUnit(shaper.shapeBoth(x) * shapedShare + plainShare * x).storeFloats(out + i, &unused);
     }
 }
 
-/// The last step of the chain: no NaN or infinity reaches the host; a non-finite sample becomes 0.
-void zeroNonFinite(float* channel, int32_t frames) noexcept
+/// Everything after the filter on one channel in one pass, two samples at a time: post-saturation when postAmount is
+/// above 0, the dry/wet mix when dry is given (one of them is), and the chain's last step, which lets no NaN or infinity reach the host
+/// (such a sample becomes 0). Each stage's result is rounded to float, as storing it between stages would.
+void finishChannel(const Waveshaper& shaper, double postAmount, const float* dry, double wet, float* out,
+                   int32_t frames) noexcept
 {
-    for (int32_t i = 0; i < frames; ++i)
+    const bool post = postAmount > 0.0;
+    const DoublePair shapedShare = DoublePair::broadcast(postAmount * 0.5);
+    const DoublePair plainShare = DoublePair::broadcast(1.0 - postAmount * 0.7);
+    const DoublePair wetShare = DoublePair::broadcast(wet);
+    const DoublePair dryShare = DoublePair::broadcast(1.0 - wet);
+    const auto stages = [&](DoublePair y, const float* dryFirst, const float* drySecond) {
+        if (post)
+            y = DoublePair::clampToUnit(shaper.shapeBoth(y) * shapedShare + plainShare * y).roundedToFloat();
+        if (dry != nullptr)
+            y = DoublePair::fromFloats(dryFirst, drySecond) * dryShare + y * wetShare;
+        return y;
+    };
+    int32_t i = 0;
+    for (; i + 2 <= frames; i += 2)
     {
-        if (!std::isfinite(channel[i]))
-            channel[i] = 0.0f;
+        const float* d = dry != nullptr ? dry + i : nullptr;
+        stages(DoublePair::fromFloats(out + i), d, d != nullptr ? d + 1 : nullptr).storeFloats(out + i, true);
+    }
+    if (i < frames)
+    {
+        float unused = 0.0f;
+        const float* d = dry != nullptr ? dry + i : nullptr;
+        stages(DoublePair::fromFloats(out + i, out + i), d, d).storeFloats(out + i, &unused, true);
     }
 }
 
@@ -216,6 +212,8 @@ void FilterEffect::processReplacing(float** inputs, float** outputs, int32_t sam
         copyChannel(inRight, outRight, frames);
     }
 
+    // Without post-saturation and mix the filter's stores are the chain's last step, and guard the output themselves.
+    finalFilterOutput = !(postSaturation > 0.0) && !mixing;
     if (filterType == kTypeDual)
         filterDual(outLeft, outRight, frames);
     else
@@ -225,25 +223,15 @@ void FilterEffect::processReplacing(float** inputs, float** outputs, int32_t sam
     primaryBiquad.settleHistory();
     secondaryBiquad.settleHistory();
 
-    if (postSaturation > 0.0)
+    const float* dryInLeft = mixing ? dryLeft.get() : nullptr;
+    const float* dryInRight = mixing ? dryRight.get() : nullptr;
+    // The two output channels are two buffers, as every host gives them (the filter reads a frame's two samples
+    // before it writes them).
+    if (!finalFilterOutput)
     {
-        saturate(postShaper, postSaturation, outLeft, outLeft, frames);
-        saturate(postShaper, postSaturation, outRight, outRight, frames);
+        finishChannel(postShaper, postSaturation, dryInLeft, mix, outLeft, frames);
+        finishChannel(postShaper, postSaturation, dryInRight, mix, outRight, frames);
     }
-
-    if (mixing)
-    {
-        const double wet = mix;
-        const double dry = 1.0 - wet;
-        for (int32_t i = 0; i < frames; ++i)
-        {
-            outLeft[i] = static_cast<float>(dryLeft[i] * dry + outLeft[i] * wet);
-            outRight[i] = static_cast<float>(dryRight[i] * dry + outRight[i] * wet);
-        }
-    }
-
-    zeroNonFinite(outLeft, frames);
-    zeroNonFinite(outRight, frames);
 }
 
 void FilterEffect::setBlockSize(int32_t frames) noexcept
@@ -326,224 +314,6 @@ bool FilterEffect::growDryBuffers(int32_t frames) noexcept
     dryRight = std::move(right);
     dryCapacity = frames;
     return true;
-}
-
-// ---------------------------------------------------------------------------------------------------------------------
-// Tempo sync
-
-double FilterEffect::syncedLfoRate() const noexcept
-{
-    const int32_t noteLength = parameters[kLfoFreq]->getIntValue();
-    double rate = kNoteLengths[0].cyclesPerQuarterNote;
-    if (noteLength > 0 && noteLength < kNoteLengthCount)
-        rate = kNoteLengths[noteLength].cyclesPerQuarterNote;
-
-    const int32_t sync = parameters[kLfoSync]->getIntValue();
-    if (sync == kSyncDotted)
-        rate *= kDottedFactor;
-    else if (sync == kSyncTriplet)
-        rate *= kTripletFactor;
-    return rate;
-}
-
-double FilterEffect::freeLfoRateHz(float positionNormalised) noexcept
-{
-    const float lnLowest = static_cast<float>(std::log(static_cast<double>(0.01f))); // 0.01 Hz
-    const double lnHighest = std::log(24.0);                                         // 24 Hz
-    const double lo = lnLowest;
-    return std::exp(lo + static_cast<double>(positionNormalised) * (lnHighest - lo));
-}
-
-double FilterEffect::barOffset(double positionQuarters, double barStartQuarters, double barLengthQuarters) noexcept
-{
-    // The same as adding or subtracting whole bars until the distance lies in range, without a loop whose length
-    // the host's numbers decide. A position exactly on a later bar line counts as the end of the bar before it.
-    const double distance = positionQuarters - barStartQuarters;
-    if (!std::isfinite(distance) || !(barLengthQuarters > 0.0))
-        return 0.0;
-    double offset = std::fmod(distance, barLengthQuarters);
-    if (offset < 0.0)
-        offset = offset + barLengthQuarters;
-    else if (offset == 0.0)
-        offset = distance > 0.0 ? barLengthQuarters : 0.0;
-    return offset;
-}
-
-void FilterEffect::updateLfo() noexcept
-{
-    if (parameters[kLfoSync]->getIntValue() == kSyncFree)
-    {
-        lfoRate = freeLfoRateHz(parameters[kLfoFreq]->getValue());
-        lfo.setRate(lfoRate);
-        return;
-    }
-
-    bool changed = false;
-    const double rate = syncedLfoRate();
-    if (rate != lfoRate)
-    {
-        lfoRate = rate;
-        changed = true;
-    }
-
-    const double phaseTarget = plainInRange(kLfoPhase);
-    if (lfoPhase != phaseTarget)
-    {
-        lfoPhase = glide(lfoPhase, phaseTarget, kPhaseGlide);
-        changed = true;
-    }
-    else if (!changed)
-    {
-        // Counting stops at 0, so blocks without an answer from the host cannot run the count out of range.
-        if (syncCountdown > 0)
-            --syncCountdown;
-        if (syncCountdown > 0)
-            return;
-    }
-
-    const VstTimeInfo* time = getTimeInfo(kTempoSyncTimeMask);
-    if (time == nullptr)
-        return;
-    const double tempo = time->tempo;             // beats per minute
-    const double position = time->ppqPos;         // quarter notes
-    const double barStartPos = time->barStartPos; // quarter notes
-    const int32_t flags = time->flags;
-    const int32_t numerator = time->timeSigNumerator;
-    const bool barsValid = (flags & kVstBarsValid) != 0;
-    if (!std::isfinite(tempo) || !std::isfinite(position) || (barsValid && !std::isfinite(barStartPos)))
-        return;
-
-    const double bps = tempo * kMinutesPerSecond;
-    if (bps != beatsPerSecond)
-    {
-        beatsPerSecond = bps;
-        changed = true;
-    }
-    lfo.setRate(beatsPerSecond * lfoRate);
-
-    // A transport that stands, jumps back or sits at the start re-aligns the phase.
-    if (lastPpqPosition >= position || position == 0.0)
-        changed = true;
-    lastPpqPosition = position;
-
-    if (!changed)
-    {
-        syncCountdown = kSteadyRequestInterval;
-        return;
-    }
-
-    syncCountdown = 0;
-    double barStart = 0.0;
-    double barLength = kDefaultBarLength;
-    if (barsValid)
-        barStart = barStartPos;
-    if ((flags & kVstTimeSigValid) != 0 && numerator > 0)
-        barLength = static_cast<double>(numerator); // the numerator counts quarter notes, whatever the denominator
-
-    double offset = 0.0;
-    if (barStart != position)
-        offset = barOffset(position, barStart, barLength);
-    lfo.setPhase(offset * lfoRate + lfoPhase);
-}
-
-// ---------------------------------------------------------------------------------------------------------------------
-// Filter routines
-
-FilterEffect::CutoffScale FilterEffect::cutoffScale() const noexcept
-{
-    CutoffScale scale;
-    scale.minimumHz = filterFrequency->getMinimum();
-    scale.maximumHz = filterFrequency->getMaximum();
-    scale.lnMinimum = std::log(scale.minimumHz);
-    scale.lnSpan = std::log(scale.maximumHz) - scale.lnMinimum;
-    // At sample rates below 40816 Hz the top of the range lies above 0.49 of the rate, where the design turns
-    // unstable (its w0 passes pi); the cutoff stops there instead. At 44100 Hz and above nothing changes.
-    scale.nyquistHz = 0.49 * static_cast<double>(processingRate);
-    return scale;
-}
-
-double FilterEffect::cutoffHz(double position, const CutoffScale& scale) noexcept
-{
-    double hz = std::exp(scale.lnMinimum + scale.lnSpan * position);
-    if (hz > scale.maximumHz)
-        hz = scale.maximumHz;
-    else if (hz < scale.minimumHz)
-        hz = scale.minimumHz;
-    if (hz > scale.nyquistHz)
-        hz = scale.nyquistHz;
-    return hz;
-}
-
-double FilterEffect::modulatedPosition(double position, double lfoValue) const noexcept
-{
-    const double depth = lfoAmount * lfoValue;
-    if (lfoDirection == kDirectionUp)
-        return position + (1.0 - position) * depth; // towards the top of the range
-    return position - position * depth;             // towards the bottom
-}
-
-void FilterEffect::filterSingle(float* left, float* right, int32_t frames) noexcept
-{
-    if (frames <= 0)
-        return;
-    const CutoffScale scale = cutoffScale();
-    const bool modulated = lfoAmount > 0.0;
-    const double steadyHz = cutoffHz(cutoffPosition, scale);
-    for (int32_t i = 0; i < frames; ++i)
-    {
-        const double lfoValue = lfo.next(); // the oscillator runs on, heard or not
-        const double hz = modulated ? cutoffHz(modulatedPosition(cutoffPosition, lfoValue), scale) : steadyHz;
-        primaryBiquad.update(filterType, hz, resonance);
-        left[i] = static_cast<float>(primaryBiquad.process(0, left[i]));
-        right[i] = static_cast<float>(primaryBiquad.process(1, right[i]));
-    }
-}
-
-void FilterEffect::filterDual(float* left, float* right, int32_t frames) noexcept
-{
-    if (frames <= 0)
-        return;
-    // One knob: the low-pass sweeps the lower half of the position range, the high-pass the upper half.
-    const CutoffScale scale = cutoffScale();
-    const bool modulated = lfoAmount > 0.0;
-    const double lowPosition = cutoffPosition * 2.0;
-    const double highPosition = (cutoffPosition - 0.5) * 2.0;
-    const double steadyLowHz = cutoffHz(lowPosition, scale);
-    const double steadyHighHz = cutoffHz(highPosition, scale);
-    const bool lowHeard = cutoffPosition <= 0.5;
-    for (int32_t i = 0; i < frames; ++i)
-    {
-        const double lfoValue = lfo.next();
-
-        const double lowHz = modulated ? cutoffHz(modulatedPosition(lowPosition, lfoValue), scale) : steadyLowHz;
-        primaryBiquad.update(LowPass, lowHz, resonance);
-        const float lowLeft = static_cast<float>(primaryBiquad.process(0, left[i]));
-        const float lowRight = static_cast<float>(primaryBiquad.process(1, right[i]));
-
-        const double highHz = modulated ? cutoffHz(modulatedPosition(highPosition, lfoValue), scale) : steadyHighHz;
-        secondaryBiquad.update(HighPass, highHz, resonance);
-        const float highLeft = static_cast<float>(secondaryBiquad.process(0, left[i]));
-        const float highRight = static_cast<float>(secondaryBiquad.process(1, right[i]));
-
-        const float heardLeft = lowHeard ? lowLeft : highLeft;
-        const float heardRight = lowHeard ? lowRight : highRight;
-        if (crossfadeCounter > 0)
-        {
-            // Linear crossfade in single precision from the section heard before to the one heard now.
-            --crossfadeCounter;
-            const float t = static_cast<float>(crossfadeCounter) / static_cast<float>(crossfadeLength);
-            const float u = 1.0f - t;
-            const float fadingLeft = lowHeard ? highLeft : lowLeft;
-            const float fadingRight = lowHeard ? highRight : lowRight;
-            left[i] = u * heardLeft + t * fadingLeft;
-            right[i] = u * heardRight + t * fadingRight;
-        }
-        else
-        {
-            left[i] = heardLeft;
-            right[i] = heardRight;
-        }
-    }
 }
 
 // ---------------------------------------------------------------------------------------------------------------------

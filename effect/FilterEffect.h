@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dsp/Biquad.h"
+#include "dsp/CutoffAxis.h"
 #include "dsp/Waveshaper.h"
 #include "host/EffectBaseX.h"
 #include "modulation/Lfo.h"
@@ -144,16 +145,6 @@ public:
     const Biquad& getSecondaryBiquad() const noexcept { return secondaryBiquad; }
 
 private:
-    /// Logarithmic frequency axis of "Filter Freq", read once per block.
-    struct CutoffScale
-    {
-        double minimumHz;
-        double maximumHz;
-        double lnMinimum;
-        double lnSpan;    // ln(maximum) - ln(minimum)
-        double nyquistHz; // highest cutoff a section can be designed at: just below half the sample rate
-    };
-
     static bool isParameterIndex(int32_t index) noexcept { return index >= 0 && index < kNumParameters; }
     /// The plain value of a float parameter, clamped to its range (a NaN gives the minimum).
     double plainInRange(int32_t index) const noexcept;
@@ -166,11 +157,17 @@ private:
     bool growDryBuffers(int32_t frames) noexcept;
     void updateLfo() noexcept;
 
-    CutoffScale cutoffScale() const noexcept;
-    static double cutoffHz(double position, const CutoffScale& scale) noexcept;
+    /// The cutoff axis for this block.
+    const CutoffScale& currentCutoffScale() noexcept;
     double modulatedPosition(double position, double lfoValue) const noexcept;
     void filterSingle(float* left, float* right, int32_t frames) noexcept;
     void filterDual(float* left, float* right, int32_t frames) noexcept;
+    // Block-level parts of the two routines: the unmodulated loops, and the modulated ones that compute the
+    // oscillator and the cutoffs a chunk ahead of the filter loop.
+    void filterSingleSteady(float* left, float* right, int32_t frames) noexcept;
+    void filterSingleModulated(float* left, float* right, int32_t frames) noexcept;
+    void filterDualSteady(float* left, float* right, int32_t frames) noexcept;
+    void filterDualModulated(float* left, float* right, int32_t frames) noexcept;
 
     void formatCutoffDisplay(char* text) const noexcept;
     void formatFreeRateDisplay(char* text) const noexcept;
@@ -207,6 +204,13 @@ private:
     Biquad secondaryBiquad; // the high-pass half of Dual
     Lfo lfo;
     float processingRate; // Hz, last given to the sections and the oscillator
+
+    bool finalFilterOutput = false; // this block: the filter's output is the chain's, so it lets nothing non-finite out
+    CutoffScale cutoffScaleCache;   // the cutoff axis of the last block
+    CutoffTracker primaryTracker;
+    CutoffTracker secondaryTracker;
+    SteadyCutoff primarySteady;
+    SteadyCutoff secondarySteady;
 
     // The dry buffers are sized off the audio thread when the host announces its block size (effSetBlockSize) and at
     // resume, calls that hosts make while no block is being processed; on the audio thread they only grow, when a

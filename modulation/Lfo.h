@@ -34,6 +34,26 @@ public:
         return value;
     }
 
+    /// count values of next() into values, in order.
+    void nextBlock(double* values, int32_t count) noexcept
+    {
+        uint32_t at = phase;
+        for (int32_t i = 0; i < count; ++i)
+        {
+            const uint32_t index = at >> 24;
+            const double fraction = (at & 0xFFFFFFu) * (1.0 / 16777216.0);
+            values[i] = (1.0 - fraction) * table[index] + fraction * table[(index + 1) & 0xFFu];
+            at += increment;
+        }
+        phase = at;
+    }
+    /// Advances the phase as count calls of next() would, for values nobody reads.
+    void skip(int32_t count) noexcept
+    {
+        if (count > 0)
+            phase += increment * static_cast<uint32_t>(count); // modulo 2^32, like count single steps
+    }
+
     uint32_t getPhase() const noexcept { return phase; }
     uint32_t getIncrement() const noexcept { return increment; }
     float getSampleRate() const noexcept { return sampleRate; }

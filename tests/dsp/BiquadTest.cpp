@@ -6,6 +6,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
@@ -120,6 +121,30 @@ TEST(BiquadTest, DesignsAreBitExact)
             SCOPED_TRACE(testing::Message() << hz << " Hz, " << octaves << " octaves");
             biquad.setDesign(BandPass, hz, octaves, 0.0, true);
             expectSameCoefficients(biquad.getCoefficients(), referenceBandPassByOctaves(hz, octaves, 44100.0));
+        }
+    }
+}
+
+TEST(BiquadTest, PassDesignGivesTheBitsOfUpdate)
+{
+    // The block loops design ahead with passDesign and adopt the result; it must be update()'s design, bit for bit,
+    // over the cutoffs and resonances the effect uses, at two sample rates.
+    for (const double rate : {44100.0, 96000.0})
+    {
+        Biquad section(rate);
+        for (const int32_t type : {LowPass, HighPass})
+        {
+            for (double hz = 20.0; hz <= 20000.0; hz *= 1.0137)
+            {
+                for (const double q : {1.0, 1.7320508, 4.0})
+                {
+                    section.update(type, hz, q);
+                    const Biquad::Coefficients expected = section.getCoefficients();
+                    const Biquad::Coefficients ahead = section.passDesign(type, hz, q);
+                    ASSERT_EQ(std::memcmp(&expected, &ahead, sizeof(expected)), 0)
+                        << "type " << type << ", " << hz << " Hz, Q " << q << " at " << rate;
+                }
+            }
         }
     }
 }

@@ -74,6 +74,7 @@ struct Scenario
     Transport transport;
     uint32_t seed;
     float amplitude;
+    int32_t silenceFrom = -1; // input frames from here on are silent (-1: none)
 };
 
 Transport running(double tempo, int32_t numerator = 4)
@@ -233,6 +234,83 @@ std::vector<Scenario> scenarios()
                     Transport{},
                     12u,
                     0.8f});
+    // The configurations whose cost the benchmarks measure (bench/ProcessingBench.cpp), and the mix over block lengths
+    // that change, with a block of no frames among them.
+    list.push_back({"steady-low-pass", 44100.0f, {512}, 16384, {{0, kFilterFreq, 0.55f}}, running(120.0), 13u, 0.8f});
+    list.push_back({"steady-dual",
+                    44100.0f,
+                    {512},
+                    16384,
+                    {{0, kFilterType, 1.0f}, {0, kFilterFreq, 0.3f}, {0, kFilterReso, 0.4f}},
+                    running(120.0),
+                    14u,
+                    0.8f});
+    list.push_back({"lfo-sixteenth-up-low-pass",
+                    44100.0f,
+                    {512},
+                    16384,
+                    {{0, kLfoFreq, 0.0f}, {0, kLfoAmount, 1.0f}, {0, kLfoDirection, 1.0f}, {0, kFilterFreq, 0.3f}},
+                    running(120.0),
+                    15u,
+                    0.8f});
+    list.push_back({"lfo-sixteenth-up-dual",
+                    44100.0f,
+                    {512},
+                    16384,
+                    {{0, kFilterType, 1.0f},
+                     {0, kLfoFreq, 0.0f},
+                     {0, kLfoAmount, 1.0f},
+                     {0, kLfoDirection, 1.0f},
+                     {0, kFilterFreq, 0.4f},
+                     {0, kFilterReso, 0.6f}},
+                    running(120.0),
+                    16u,
+                    0.8f});
+    list.push_back({"all-stages-steady",
+                    44100.0f,
+                    {512},
+                    16384,
+                    {{0, kFilterType, 1.0f},
+                     {0, kFilterFreq, 0.7f},
+                     {0, kPreSaturation, 1.0f},
+                     {0, kPostSaturation, 1.0f},
+                     {0, kMix, 0.5f}},
+                    running(120.0),
+                    17u,
+                    1.3f});
+    list.push_back({"all-stages-lfo-bar",
+                    44100.0f,
+                    {512},
+                    16384,
+                    {{0, kFilterType, 1.0f},
+                     {0, kFilterFreq, 0.45f},
+                     {0, kLfoAmount, 1.0f},
+                     {0, kPreSaturation, 1.0f},
+                     {0, kPostSaturation, 1.0f},
+                     {0, kMix, 0.5f},
+                     {24, kFilterFreq, 0.6f}},
+                    running(120.0),
+                    18u,
+                    1.3f});
+    list.push_back({"mix-changing-block-length",
+                    44100.0f,
+                    {512, 64, 0, 1000, 3, 512, 257},
+                    12000,
+                    {{0, kFilterFreq, 0.5f}, {0, kMix, 0.5f}, {0, kPostSaturation, 0.3f}, {10, kMix, 0.2f}},
+                    running(120.0),
+                    19u,
+                    1.0f});
+    // A burst into a 20 Hz low-pass at maximum resonance, then silence for long enough that the history decays into
+    // subnormal numbers (about two million frames), where the end-of-block guard sets it to zero.
+    list.push_back({"subnormal-tail",
+                    44100.0f,
+                    {512},
+                    2200000,
+                    {{0, kFilterFreq, 0.0f}, {0, kFilterReso, 1.0f}},
+                    Transport{},
+                    20u,
+                    1.6f,
+                    4096});
     return list;
 }
 
@@ -287,6 +365,11 @@ uint64_t render(const Scenario& scenario)
     std::vector<float> inLeft(static_cast<size_t>(scenario.frames));
     std::vector<float> inRight(inLeft.size());
     makeInput(scenario.seed, scenario.amplitude, inLeft, inRight);
+    if (scenario.silenceFrom >= 0)
+    {
+        std::fill(inLeft.begin() + scenario.silenceFrom, inLeft.end(), 0.0f);
+        std::fill(inRight.begin() + scenario.silenceFrom, inRight.end(), 0.0f);
+    }
     std::vector<float> outLeft(inLeft.size());
     std::vector<float> outRight(inLeft.size());
 
@@ -355,6 +438,14 @@ constexpr GoldenChecksum kGolden[] = {
     {"tempo-change-six-eight", 0x32e6f994209101ffull},
     {"odd-block-lengths", 0x8e4a4a4a441a1fbaull},
     {"dual-at-48000", 0x850139c658c43a32ull},
+    {"steady-low-pass", 0xba3cac58ead1959full},
+    {"steady-dual", 0x4f63c64141b08e55ull},
+    {"lfo-sixteenth-up-low-pass", 0xcb1ee42f80c2fc95ull},
+    {"lfo-sixteenth-up-dual", 0xd1c5f6581d62a780ull},
+    {"all-stages-steady", 0x04506751115a11a6ull},
+    {"all-stages-lfo-bar", 0xaaae5b13aadf13ceull},
+    {"mix-changing-block-length", 0xd3c57b526b0874ccull},
+    {"subnormal-tail", 0xf15103d3696d01cfull},
 };
 #elif defined(__i386__)
 constexpr GoldenChecksum kGolden[] = {
@@ -370,6 +461,14 @@ constexpr GoldenChecksum kGolden[] = {
     {"tempo-change-six-eight", 0x32e6f994209101ffull},
     {"odd-block-lengths", 0x8e4a4a4a441a1fbaull},
     {"dual-at-48000", 0x850139c658c43a32ull},
+    {"steady-low-pass", 0xba3cac58ead1959full},
+    {"steady-dual", 0x4f63c64141b08e55ull},
+    {"lfo-sixteenth-up-low-pass", 0xcb1ee42f80c2fc95ull},
+    {"lfo-sixteenth-up-dual", 0xd1c5f6581d62a780ull},
+    {"all-stages-steady", 0x04506751115a11a6ull},
+    {"all-stages-lfo-bar", 0xaaae5b13aadf13ceull},
+    {"mix-changing-block-length", 0xd3c57b526b0874ccull},
+    {"subnormal-tail", 0xf15103d3696d01cfull},
 };
 #endif
 
