@@ -1,5 +1,5 @@
 // Runs one configuration of the benchmarks for a fixed number of blocks, so that callgrind can count the
-// instructions of the measured blocks alone (scripts/bench-callgrind.sh collects inside measuredBlocks only).
+// instructions of the measured blocks alone (bench/CheckInstructions.cmake collects inside measuredBlocks only).
 //   tessaloom-bench-instructions NAME [BLOCKS]     NAME: a configuration, "bare" or "denormalTail"
 
 #include "bench/BenchRig.h"

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 runs="${1:-20}"
 folder="${2:-$(mktemp -d /dev/shm/render-vs-sox.XXXXXX)}"
 render="${RENDER:-$PWD/build/tools/tessaloom-render}"
-[ -x "$render" ] || { echo "build first: bash scripts/build.sh 64" >&2; exit 1; }
+[ -x "$render" ] || { echo "build first: cmake --preset default && cmake --build --preset default" >&2; exit 1; }
 cd "$folder"
 [ -f in.wav ] || sox -n -r 44100 -c 2 -e floating-point -b 32 in.wav synth 60 pinknoise vol 0.5
 : > times.txt

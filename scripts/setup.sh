@@ -1,49 +1,46 @@
 #!/usr/bin/env bash
-# Installs Debian packages that Tessaloom needs, skipping what is already there.
-# Usage: scripts/setup.sh [LIST_DIR...]     (as root, or with sudo available)
-# Every LIST_DIR/*.list names packages, one or more per line ('#' starts a comment); the default LIST_DIR is
-# scripts/packages (building, testing, the render tool). The Windows builds and the DAW check keep their own lists in
-# scripts/packages-windows and scripts/packages-daw and call this script with them.
+# Installs the Debian packages of the named lists in scripts/packages/ (default: build render), skipping what is
+# already there. One list per purpose: build, render, perf, lv2-hosts, daw, reliability, windows, clap, install; and
+# two that depend on the machine: wine32 (32-bit wine; adds dpkg's i386 architecture; only where the kernel runs
+# 32-bit x86 programs) and emulation (qemu-user; only where it does not). Waits up to 10 minutes for another package
+# manager's lock instead of failing. Usage: scripts/setup.sh [LIST...]   (as root, or with sudo available)
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
-dirs=("$@")
-[ ${#dirs[@]} -gt 0 ] || dirs=("$(dirname "$0")/packages")
+lists=("$@")
+[ ${#lists[@]} -gt 0 ] || lists=(build render)
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+apt=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -qq -o DPkg::Lock::Timeout=600)
 
 packages=()
-for dir in "${dirs[@]}"; do
-  for list in "$dir"/*.list; do
-    while read -r line; do
-      line="${line%%#*}"
-      for p in $line; do packages+=("$p"); done
-    done < "$list"
-  done
+for list in "${lists[@]}"; do
+  if [ "$list" = wine32 ] || [ "$list" = emulation ]; then
+    runs_i386=$(cmake -P cmake/RunsI386.cmake 2>&1)
+    if [ "$list" = wine32 ] && [ "$runs_i386" != yes ]; then echo "setup: no 32-bit wine: $runs_i386"; continue; fi
+    if [ "$list" = emulation ] && [ "$runs_i386" = yes ]; then continue; fi
+    if [ "$list" = wine32 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+      "${sudo[@]}" dpkg --add-architecture i386
+    fi
+  fi
+  read -ra words <<< "$(sed 's/#.*//' "scripts/packages/$list.list" | tr '\n' ' ')"
+  packages+=("${words[@]}")
 done
 
 missing=()
 for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
+  dpkg-query -W -f='${Status}' "$p" 2> /dev/null | grep -q "ok installed" || missing+=("$p")
 done
-
 if [ ${#missing[@]} -eq 0 ]; then
-  echo "setup: all packages present"
+  echo "setup: ${lists[*]}: all packages present"
   exit 0
 fi
-
 echo "setup: installing ${missing[*]}"
-sudo_cmd=()
-if [ "$(id -u)" -ne 0 ]; then
-  if command -v sudo >/dev/null 2>&1; then sudo_cmd=(sudo); else
-    echo "setup: need root (or sudo) to install: ${missing[*]}" >&2; exit 1
-  fi
-fi
-export DEBIAN_FRONTEND=noninteractive
 log=$(mktemp)
-if ! { "${sudo_cmd[@]}" apt-get update -qq &&
-       "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"; } >"$log" 2>&1 </dev/null; then
+# A mirror in the middle of a sync fails one list now and then: the install then goes on with the lists it has.
+"${apt[@]}" update > "$log" 2>&1 < /dev/null || "${apt[@]}" update > "$log" 2>&1 < /dev/null || true
+if ! "${apt[@]}" install -y --no-install-recommends "${missing[@]}" >> "$log" 2>&1 < /dev/null; then
   tail -n 20 "$log" >&2
-  rm -f "$log"
   echo "setup: could not install ${missing[*]}" >&2
   exit 1
 fi

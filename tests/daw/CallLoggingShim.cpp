@@ -13,7 +13,7 @@
 //                                                    the first frame with a non-zero input sample (-1 if none)
 //   PID error TEXT                                   the real plug-in could not be loaded
 //
-// Used by scripts/test-daw.sh only; it is not part of the plug-in.
+// Used by the Ardour checks (tests/daw) only; it is not part of the plug-in.
 
 #include "host/VstInterface.h"
 

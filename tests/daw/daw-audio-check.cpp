@@ -1,4 +1,4 @@
-// daw-audio-check: the audio checks of scripts/test-daw.sh, on WAV (or other libsndfile) files.
+// daw-audio-check: the audio checks of the Ardour and LV2 host tests, on WAV (or other libsndfile) files.
 //
 //   daw-audio-check compare [--subnormals-as-zero] EXPECTED ACTUAL
 //       passes when both files hold the same channels, frames and rate and every sample has the same bits
