@@ -40,6 +40,8 @@ constexpr float kKnobCentre = 0.5f; // Dual LP/HP: both sections open
 constexpr float kRate0_25Hz = 0.413566f; // "LFO Freq" in Free mode: ln(hz / 0.01) / ln(2400)
 } // namespace
 
+// Filter Reso values are ones that a plain value of 1..4 gives back exactly, so that the LV2 presets written from
+// this table (in plain port values) set the same parameters.
 // Columns: Pre Saturation, Filter Type, Filter Freq, Filter Reso (0 = 1, 1 = 4), LFO Amount, LFO Freq, LFO Sync,
 // LFO Direction, LFO Shape, LFO Phase, Post Saturation, Mix.
 const FactoryPreset kFactoryPresets[] = {
@@ -49,17 +51,17 @@ const FactoryPreset kFactoryPresets[] = {
      {0.0f, kLowPass, k3000Hz, 0.5f, 0.85f, kEighthBar, kWhole, kDown, kShapeTriangle, 0.0f, 0.0f, 1.0f}},
     {"Saturated Low Pass", {0.9f, kLowPass, k600Hz, 0.5f, 0.0f, kOneBar, kWhole, kDown, kShapeSine, 0.0f, 0.7f, 0.5f}},
     {"DJ Filter Centre", {0.0f, kDual, kKnobCentre, 0.2f, 0.0f, kOneBar, kWhole, kDown, kShapeSine, 0.0f, 0.0f, 1.0f}},
-    {"Gentle High Pass", {0.0f, kHighPass, k200Hz, 0.1f, 0.0f, kOneBar, kWhole, kDown, kShapeSine, 0.0f, 0.0f, 1.0f}},
+    {"Gentle High Pass", {0.0f, kHighPass, k200Hz, 0.2f, 0.0f, kOneBar, kWhole, kDown, kShapeSine, 0.0f, 0.0f, 1.0f}},
     {"Resonant Low Pass", {0.0f, kLowPass, k1500Hz, 0.8f, 0.0f, kOneBar, kWhole, kDown, kShapeSine, 0.0f, 0.0f, 1.0f}},
-    {"Warm Drive", {0.5f, kLowPass, k8000Hz, 0.1f, 0.0f, kOneBar, kWhole, kDown, kShapeSine, 0.0f, 0.3f, 1.0f}},
+    {"Warm Drive", {0.5f, kLowPass, k8000Hz, 0.2f, 0.0f, kOneBar, kWhole, kDown, kShapeSine, 0.0f, 0.3f, 1.0f}},
     {"Triplet Gate",
-     {0.0f, kLowPass, k5000Hz, 0.3f, 1.0f, kEighthBar, kTriplet, kDown, kShapeSquare, 0.0f, 0.0f, 1.0f}},
+     {0.0f, kLowPass, k5000Hz, 0.25f, 1.0f, kEighthBar, kTriplet, kDown, kShapeSquare, 0.0f, 0.0f, 1.0f}},
     {"Dotted Rising Saw",
      {0.0f, kHighPass, k300Hz, 0.4f, 0.6f, kQuarterBar, kDotted, kUp, kShapeSawtooth, 0.0f, 0.0f, 1.0f}},
-    {"Free Drift", {0.0f, kLowPass, k2000Hz, 0.3f, 0.5f, kRate0_25Hz, kFree, kDown, kShapeSine, 0.0f, 0.0f, 1.0f}},
-    {"Dual Sweep", {0.0f, kDual, kKnobCentre, 0.3f, 0.6f, kTwoBars, kWhole, kDown, kShapeTriangle, 0.0f, 0.0f, 1.0f}},
+    {"Free Drift", {0.0f, kLowPass, k2000Hz, 0.25f, 0.5f, kRate0_25Hz, kFree, kDown, kShapeSine, 0.0f, 0.0f, 1.0f}},
+    {"Dual Sweep", {0.0f, kDual, kKnobCentre, 0.25f, 0.6f, kTwoBars, kWhole, kDown, kShapeTriangle, 0.0f, 0.0f, 1.0f}},
     {"Sixteenth Flutter",
-     {0.2f, kLowPass, k3000Hz, 0.3f, 0.4f, kSixteenthBar, kWhole, kDown, kShapeSine, 0.25f, 0.0f, 0.8f}},
+     {0.2f, kLowPass, k3000Hz, 0.25f, 0.4f, kSixteenthBar, kWhole, kDown, kShapeSine, 0.25f, 0.0f, 0.8f}},
 };
 const int32_t kFactoryPresetCount = static_cast<int32_t>(std::size(kFactoryPresets));
 
