@@ -69,6 +69,6 @@ with the host's tempo, a second saturation stage and a dry/wet mix.
 This package installs the VST 2.4 plug-in in /usr/lib/vst, the LV2 bundle
 with its factory presets in /usr/lib/lv2 and the command-line render tool
 tessaloom-render, which processes audio files through the plug-in.")
-  set(CPACK_ARCHIVE_FILE_NAME tessaloom-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
+  set(CPACK_PACKAGE_FILE_NAME tessaloom-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
 endif()
 include(CPack)
