@@ -28,22 +28,16 @@ LV2_URID mapUri(LV2_URID_Map_Handle, const char* uri)
     return static_cast<LV2_URID>(uris.size());
 }
 
-struct Controls
-{
-    const LilvPlugin* plugin;
-    float values[PortTable::kPortCount] = {};
-};
-
 void setPortValue(const char* symbol, void* data, const void* value, uint32_t size, uint32_t type)
 {
-    auto* controls = static_cast<Controls*>(data);
+    auto* controls = static_cast<float*>(data);
     for (uint32_t i = 0; i < PortTable::kControlCount; ++i)
         if (std::string(PortTable::kControlPorts[i].symbol) == symbol && size == sizeof(float) &&
             type == mapUri(nullptr, "http://lv2plug.in/ns/ext/atom#Float"))
-            controls->values[PortTable::kControlPorts[i].port] = *static_cast<const float*>(value);
+            controls[PortTable::kControlPorts[i].port] = *static_cast<const float*>(value);
 }
 
-/// Interleaved stereo float samples of a file; frames set to its length.
+/// The interleaved samples of a stereo file (none for another file); rate set to its sample rate.
 std::vector<float> readStereo(const std::string& path, int& rate)
 {
     SF_INFO info{};
@@ -100,10 +94,10 @@ int main(int argc, char** argv)
         lilv_world_load_resource(world, preset);
         LilvNode* name = lilv_world_get(world, preset, label, nullptr);
         LilvState* state = lilv_state_new_from_world(world, &map, preset);
-        Controls controls{plugin};
-        lilv_state_restore(state, nullptr, setPortValue, &controls, 0, nullptr);
+        float controls[PortTable::kPortCount] = {};
+        lilv_state_restore(state, nullptr, setPortValue, controls, 0, nullptr);
         const std::string presetName = lilv_node_as_string(name);
-        if (controls.values[PortTable::kLfoAmount] == 0.0f)
+        if (controls[PortTable::kLfoAmount] == 0.0f)
         {
             std::vector<float> left(frames), right(frames), outLeft(frames), outRight(frames);
             for (size_t i = 0; i < frames; ++i)
@@ -113,7 +107,7 @@ int main(int argc, char** argv)
             }
             LilvInstance* instance = lilv_plugin_instantiate(plugin, rate, features);
             for (uint32_t p = PortTable::kFirstControl; p < PortTable::kPortCount; ++p)
-                lilv_instance_connect_port(instance, p, &controls.values[p]);
+                lilv_instance_connect_port(instance, p, &controls[p]);
             lilv_instance_connect_port(instance, PortTable::kTimeEvents, nullptr);
             lilv_instance_activate(instance);
             for (size_t start = 0; start < frames; start += 512)
