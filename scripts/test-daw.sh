@@ -192,7 +192,10 @@ keep_attempt() {
   echo "${status:-}"
 }
 
-render_common=(--plugin "$plugin" -q --format float --block-size 1024 --first-block 256 --preroll 2.128)
+# --no-settle: Ardour starts from the plug-in's defaults, and so does the render it is compared with.
+render_common=(--plugin "$plugin" -q --no-settle --format float --block-size 1024 --first-block 256 --preroll 2.128)
+# A normalised value as tessaloom-render takes it: a percentage (30/100 is the same double as 0.3).
+pct() { awk -v x="$1" 'BEGIN { printf "%.15g%%", x * 100 }'; }
 
 # ardour_equals_render NAME TITLE 'DAW_VARIABLES' RENDER_OPTIONS...: runs the Ardour render with the variables
 # (words VARIABLE=VALUE), renders its in.wav with tessaloom-render and the options, and compares the two.
@@ -276,10 +279,10 @@ fi
 
 echo "== Ardour: renders with fixed settings"
 ardour_equals_render dual "Dual LP/HP, Filter Freq 0.3, Reso 0.5" "DAW_PARAMS=1=1,2=0.3,3=0.5" \
-  --set "Filter Type=Dual LP/HP" --set "Filter Freq=0.3" --set "Filter Reso=0.5"
+  --set "Filter Type=Dual LP/HP" --set "Filter Freq=30%" --set "Filter Reso=50%"
 ardour_equals_render highpass "High Pass at 0.6, Pre and Post Saturation 0.5, Mix 0.7" \
   "DAW_PARAMS=0=0.5,1=0.5,2=0.6,10=0.5,11=0.7" \
-  --set "Pre Saturation=0.5" --set "Filter Type=High Pass" --set "Filter Freq=0.6" --set "Post Saturation=0.5" \
+  --set "Pre Saturation=0.5" --set "Filter Type=High Pass" --set "Filter Freq=60%" --set "Post Saturation=0.5" \
   --set "Mix=0.7"
 
 echo "== Ardour: LFO synced to the tempo (1/4 bar, amount 1, 140 BPM)"
@@ -288,7 +291,7 @@ echo "== Ardour: LFO synced to the tempo (1/4 bar, amount 1, 140 BPM)"
 sox -R -n -r 48000 -c 2 -e floating-point -b 32 "$out/noise.wav" synth 8 whitenoise gain -12
 ardour_equals_render lfo "LFO synced" \
   "DAW_INPUT=$out/noise.wav DAW_TEMPO=140 DAW_PARAMS=2=0.7,4=1,5=0.2" \
-  --tempo 140 --ppq-resolution 1920 --set "Filter Freq=0.7" --set "LFO Amount=1" --set "LFO Freq=1/4 bar"
+  --tempo 140 --ppq-resolution 1920 --set "Filter Freq=70%" --set "LFO Amount=1" --set "LFO Freq=1/4 bar"
 if [ -f "$out/runs/lfo/out.wav" ]; then
   if result=$("$check" period "$out/runs/lfo/out.wav" "$(awk 'BEGIN { printf "%.9f", 60 / 140 }')"); then
     pass "LFO synced: finite, not silent, envelope repeats every 60/140 s: ${result//$'\n'/; }"
@@ -337,7 +340,7 @@ if [ -f "$lv2_folder/Tessaloom.lv2/manifest.ttl" ]; then
     hz=$(awk -v x="$position" 'BEGIN { printf "%.17g", 20 * exp(x * log(1000)) }')
     ardour_equals_render "lv2-$type" "LV2 bundle: $type_name at $hz Hz, Reso $reso" \
       "DAW_PARAMS=1=$type,2=$hz,3=$reso" \
-      --set "Filter Type=$type_name" --set "Filter Freq=$position" --set "Filter Reso=$reso_normalised"
+      --set "Filter Type=$type_name" --set "Filter Freq=$(pct "$position")" --set "Filter Reso=$(pct "$reso_normalised")"
   done
   inserted=$(grep -m1 "^inserted: " "$out/runs/lv2-1/ardour.log" 2> /dev/null)
   if [[ "$inserted" == "inserted: 'Tessaloom' by 'Vornmark', "*"in 2 -> out 2 audio" ]]; then

@@ -158,6 +158,8 @@ echo "== steady settings: each host against tessaloom-render"
 # 20 · 1000^position with 17 digits: the adapter maps such a value back to the position exactly (Lv2HostTest).
 settings=("0 0.375 2.5 0.5" "1 0.625 1.75 0.25" "2 0.25 4 1" "2 0.875 1 0")
 type_names=("Low Pass" "High Pass" "Dual LP/HP")
+# A normalised value as tessaloom-render takes it: a percentage (30/100 is the same double as 0.3).
+pct() { awk -v x="$1" 'BEGIN { printf "%.15g%%", x * 100 }'; }
 ffmpeg_blocks_checked=false
 for s in "${settings[@]}"; do
   read -r type position reso reso_normalised <<<"$s"
@@ -165,8 +167,9 @@ for s in "${settings[@]}"; do
   name="${type_names[$type]}, Filter Freq $hz Hz (position $position), Reso $reso"
   tag="steady-$type-$position"
   reference="$out/$tag-render.wav"
-  if ! "$render" "$in" "$reference" --quiet --set "Filter Type=${type_names[$type]}" \
-         --set "Filter Freq=$position" --set "Filter Reso=$reso_normalised" >"$out/$tag-render.log" 2>&1; then
+  # --no-settle: the hosts start from the plug-in's defaults too.
+  if ! "$render" "$in" "$reference" --quiet --no-settle --set "Filter Type=${type_names[$type]}" \
+         --set "Filter Freq=$(pct "$position")" --set "Filter Reso=$(pct "$reso_normalised")" >"$out/$tag-render.log" 2>&1; then
     fail "tessaloom-render, $name: it failed (see $out/$tag-render.log)"; continue
   fi
   raw "$reference"

@@ -86,6 +86,8 @@ bool* flagFor(const std::string& option, RenderOptions& options)
         return &options.transport.stopped;
     if (option == "--preroll-rolling")
         return &options.transport.prerollRolling;
+    if (option == "--no-settle")
+        return &options.noSettle;
     return nullptr;
 }
 
@@ -135,14 +137,8 @@ RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
                 fail(option + " takes no value");
         };
 
-        // One rule for every option: it is given once. --set and --automate are given once per parameter.
-        const std::string name = canonical(option);
-        if (name != "--set" && name != "--automate")
-        {
-            if (has(name.c_str()) && !options.help && !options.version)
-                fail(name + " is given twice; give each option once");
-            given.push_back(name);
-        }
+        // An option given again takes the later value, so that scripts can put defaults before overrides.
+        given.push_back(canonical(option));
         if (bool* const flag = flagFor(option, options))
         {
             noValue();
@@ -162,6 +158,16 @@ RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
             options.sampleFormat = takeValue();
         else if (option == "--type")
             options.container = takeValue();
+        else if (option == "--dither")
+        {
+            const std::string kind = takeValue();
+            if (kind != "none" && kind != "tpdf")
+                fail("--dither " + kind + ": use tpdf (the default) or none");
+            options.dither = kind == "tpdf";
+            options.ditherGiven = true;
+        }
+        else if (option == "--quality")
+            options.quality = numberIn(option, takeValue(), 0.0, 1.0, "give a quality from 0 (smallest) to 1 (best)");
         else if (option == "--tempo")
             options.transport.tempoBpm = numberIn(option, takeValue(), 1.0, 999.0, "give a tempo from 1 to 999 BPM");
         else if (option == "--time-signature")
@@ -202,20 +208,25 @@ RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
         fail("give INPUT and OUTPUT, or --info, or --response FILE.csv (see --help)");
     // Options that would do nothing with the others are errors, not silently dropped.
     const bool renders = !options.inputPath.empty();
-    const char* const renderOnly[] = {"--format", "--type", "--tail", "--no-clobber"};
+    const char* const renderOnly[] = {"--format", "--type", "--tail", "--no-clobber", "--dither", "--quality"};
     for (const char* option : renderOnly)
     {
         if (!renders && has(option))
             fail(std::string(option) + " applies to a render; give INPUT and OUTPUT");
     }
-    const char* const processingOnly[] = {"--preroll",     "--preroll-rolling", "--block-size",
-                                          "--first-block", "--tempo",           "--time-signature",
-                                          "--start",       "--stopped",         "--ppq-resolution"};
+    const char* const processingOnly[] = {"--preroll",        "--preroll-rolling", "--block-size", "--first-block",
+                                          "--tempo",          "--time-signature",  "--start",      "--stopped",
+                                          "--ppq-resolution", "--no-settle"};
     for (const char* option : processingOnly)
     {
         if (!renders && options.responsePath.empty() && has(option))
             fail(std::string(option) + " has no effect on --info; it applies to a render or --response");
     }
+    if (options.json && options.quiet)
+        fail("--json and --quiet contradict each other: --quiet drops the reports that --json prints");
+    if (options.quiet && !renders && options.responsePath.empty())
+        fail("--quiet has no effect on --info alone: it drops the progress bar and the summaries of a render and "
+             "--response");
     if (options.transport.prerollRolling && !(options.prerollSeconds > 0.0))
         fail("--preroll-rolling applies to a pre-roll; give --preroll TIME too");
     if (options.transport.prerollRolling && options.transport.stopped)
@@ -223,7 +234,7 @@ RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
     if (!options.container.empty() && options.outputPath != "-")
         fail("--type applies to OUTPUT \"-\" (standard output); a file's extension gives its format");
     if (renders && options.outputPath == "-" && options.container.empty())
-        fail("OUTPUT \"-\" (standard output) needs --type: flac or au for a pipe, any type for a file");
+        fail("OUTPUT \"-\" (standard output) needs --type: wav, aiff, flac, w64, caf, au, rf64, ogg, opus or mp3");
     if (options.noClobber && options.outputPath == "-")
         fail("--no-clobber applies to an OUTPUT file, not to standard output");
     if (!options.inputPath.empty() && options.sampleRateGiven)
@@ -245,18 +256,23 @@ Renders an audio file through the Tessaloom plug-in, loaded and driven as a DAW 
 Files
   INPUT                  mono or stereo audio (WAV, AIFF, FLAC, ...); a mono input feeds both plug-in inputs;
                          "-" reads standard input (a format that says its length, such as WAV or AIFF)
-  OUTPUT                 stereo audio; the format follows the extension (.wav .aiff .flac .w64 .caf .au .rf64);
-                         a .wav that may pass 4 GiB is written as RF64; "-" writes standard output (needs --type)
+  OUTPUT                 audio, mono for a mono input, else stereo; the format follows the extension (.wav .aiff
+                         .flac .w64 .caf .au .rf64 .ogg .opus .mp3); a .wav that may pass 4 GiB is written as RF64;
+                         "-" writes standard output (needs --type; a pipe takes every format)
   --format F             float, pcm16, pcm24 or pcm32, any case (default: the input's sample format when the
                          container holds it, else float, else the container's widest PCM; a warning says when
                          that holds less than the input)
-  --type T               the format of OUTPUT "-": wav, aiff, flac, w64, caf, au or rf64 (a pipe takes flac, au)
+  --type T               the format of OUTPUT "-": wav, aiff, flac, w64, caf, au, rf64, ogg, opus or mp3
+  --dither D             tpdf (the default: TPDF dither before rounding to 8, 16 or 24 bits) or none (rounding
+                         only); float output is never dithered
+  --quality Q            the quality of .ogg, .opus and .mp3 from 0 (smallest) to 1 (best)
   --no-clobber           fail instead of replacing an existing OUTPUT
   --plugin PATH          the plug-in library (default: the one of this build)
 
 Parameters (names and entries as the plug-in reports them; see --info)
-  --set NAME=VALUE       a normalised value 0..1 ("Filter Freq=0.3"), a frequency ("Filter Freq=1200Hz",
-                         "Filter Freq=LP 1200Hz" in Dual mode) or an entry name ("LFO Sync=Dotted")
+  --set NAME=VALUE       a number as --info shows it ("Filter Reso=2.5", "Filter Freq=1200" or "1.2kHz",
+                         "Filter Freq=LP 1200Hz" in Dual mode), an entry by name or number ("LFO Sync=Dotted",
+                         "LFO Sync=1"), or the normalised value as a percentage ("Filter Reso=50%")
   --automate NAME=T:V,.. linear ramp between time points ("Filter Freq=0s:0.1,8s:0.9"; times in s or ms),
                          written once per block before it is processed
 
@@ -277,6 +293,8 @@ Blocks
   --preroll-rolling      the transport rolls through the pre-roll towards the start instead (needs --preroll;
                          not with --stopped)
   --tail TIME            silence appended after the input and written, 0 to 3600 s (default 0)
+  --no-settle            start from the plug-in's defaults as a DAW does: without it, the settings are settled
+                         before the first frame (silence in one-frame blocks lets every glide end)
 
 Reports
   --info                 the plug-in's identity and every parameter (after --set) as a generic editor shows them
@@ -290,8 +308,8 @@ Reports
   -V, --version          the version
   -h, --help             this text
 
-Each option is given once (--set and --automate once per parameter); an option given twice, or one that has no
-effect with the others, is an error. Reports go to standard output, or to standard error when the audio does.
+An option given again, or a parameter set again, takes the later value; an option that has no effect with the
+others, or contradicts one, is an error. Reports go to standard output, or to standard error when the audio does.
 
 Exit status: 0 done, 1 a file, the plug-in or standard output failed, 2 the command line is wrong,
 128 + N stopped by signal N (130 Ctrl-C, 129 SIGHUP, 143 SIGTERM; no output is left).

@@ -33,6 +33,10 @@ struct RenderOptions
     bool help = false;
     bool version = false;
     bool noClobber = false;
+    bool dither = true; // TPDF dither before rounding to PCM; --dither none turns it off
+    bool ditherGiven = false;
+    double quality = -1.0; // the lossy codecs' quality, 0 to 1; negative: the library's default
+    bool noSettle = false; // start from the plug-in's defaults, as a DAW does, instead of the settings settled
 };
 
 /// The command-line parser of tessaloom-render.

@@ -47,7 +47,8 @@ std::vector<std::string> splitAt(const std::string& text, char separator)
 std::optional<double> parseNumber(const std::string& text)
 {
     const std::string clean = trimmed(text);
-    if (clean.empty())
+    // Decimal notation only: strtod would also take hexadecimal numbers, "inf" and "nan".
+    if (clean.empty() || clean.find_first_not_of("0123456789+-.eE") != std::string::npos)
         return std::nullopt;
     char* end = nullptr;
     errno = 0;
