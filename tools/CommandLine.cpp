@@ -267,7 +267,9 @@ Files
                          only); float output is never dithered
   --quality Q            the quality of .ogg, .opus and .mp3 from 0 (smallest) to 1 (best)
   --no-clobber           fail instead of replacing an existing OUTPUT
-  --plugin PATH          the plug-in library (default: the one of this build)
+  --plugin PATH          the plug-in library (default: $TESSALOOM_PLUGIN, else the first Tessaloom.so in
+                         ../lib/vst beside this program, this build's, $VST_PATH, ~/.vst, /usr/local/lib/vst,
+                         /usr/lib/vst; --version and --info name the file)
 
 Parameters (names and entries as the plug-in reports them; see --info)
   --set NAME=VALUE       a number as --info shows it ("Filter Reso=2.5", "Filter Freq=1200" or "1.2kHz",
@@ -305,7 +307,7 @@ Reports
   --sample-rate HZ       the rate for --info and --response without an input, 1000 to 768000 (default 48000)
   -q, --quiet            no progress bar and no summary
   -v, --verbose          log every call between host and plug-in on stderr
-  -V, --version          the version
+  -V, --version          the version and the plug-in file found
   -h, --help             this text
 
 An option given again, or a parameter set again, takes the later value; an option that has no effect with the

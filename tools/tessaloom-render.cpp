@@ -32,6 +32,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
@@ -88,11 +89,50 @@ struct OpenInstance
     std::unique_ptr<HostSession> session;
 };
 
+// The plug-in library: --plugin, else $TESSALOOM_PLUGIN, else the first Tessaloom.so in ../lib/vst beside the
+// program (an installed tree), the build tree this program was built in, each folder of $VST_PATH, ~/.vst,
+// /usr/local/lib/vst and /usr/lib/vst. Throws ToolError listing the places looked at when there is none.
+std::string findPlugin(const std::string& given)
+{
+    namespace fs = std::filesystem;
+    if (!given.empty())
+        return given;
+    if (const char* const named = std::getenv("TESSALOOM_PLUGIN"); named != nullptr && *named != '\0')
+        return named;
+    std::vector<fs::path> candidates;
+    std::error_code error;
+    const fs::path program = fs::read_symlink("/proc/self/exe", error);
+    if (!error)
+        candidates.push_back(program.parent_path() / ".." / "lib" / "vst" / "Tessaloom.so");
+    candidates.emplace_back(TESSALOOM_DEFAULT_PLUGIN);
+    if (const char* const vstPath = std::getenv("VST_PATH"))
+    {
+        for (const std::string& folder : splitAt(vstPath, ':'))
+        {
+            if (!folder.empty())
+                candidates.push_back(fs::path(folder) / "Tessaloom.so");
+        }
+    }
+    if (const char* const home = std::getenv("HOME"))
+        candidates.push_back(fs::path(home) / ".vst" / "Tessaloom.so");
+    candidates.emplace_back("/usr/local/lib/vst/Tessaloom.so");
+    candidates.emplace_back("/usr/lib/vst/Tessaloom.so");
+    std::string looked;
+    for (const fs::path& candidate : candidates)
+    {
+        if (fs::is_regular_file(candidate, error))
+            return candidate.lexically_normal().string();
+        looked += (looked.empty() ? "" : ", ") + candidate.lexically_normal().string();
+    }
+    throw ToolError("cannot find the plug-in (looked at " + looked + "); give --plugin PATH or set TESSALOOM_PLUGIN",
+                    ToolError::kFailure);
+}
+
 OpenInstance openInstance(const RenderOptions& options, CallLog& log, const TransportSettings& transport)
 {
     OpenInstance instance;
     instance.plugin = std::make_unique<PluginInstance>(log);
-    instance.plugin->load(options.pluginPath.empty() ? std::string(TESSALOOM_DEFAULT_PLUGIN) : options.pluginPath);
+    instance.plugin->load(findPlugin(options.pluginPath));
     instance.session = std::make_unique<HostSession>(*instance.plugin, transport, options.blockSize);
     instance.session->open();
     return instance;
@@ -431,6 +471,14 @@ int main(int argc, char** argv)
         if (options.version)
         {
             std::printf("tessaloom-render %s (%s)\n", TESSALOOM_VERSION, sf_version_string());
+            try
+            {
+                std::printf("plug-in: %s\n", findPlugin(options.pluginPath).c_str());
+            }
+            catch (const ToolError& error)
+            {
+                std::printf("plug-in: none found (%s)\n", error.what());
+            }
             return checkedStandardOutput(0);
         }
         return checkedStandardOutput(run(options));

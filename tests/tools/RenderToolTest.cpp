@@ -1056,3 +1056,27 @@ TEST(RenderToolTest, LossyFormatsWithQuality)
         EXPECT_EQ(read, format) << output;
     }
 }
+
+TEST(RenderToolTest, FindsThePluginWithoutBeingTold)
+{
+    const std::string folder = freshFolder("plugin-search");
+    // An installed tree: the library in ../lib/vst beside the program.
+    ASSERT_EQ(shell(folder, std::string("mkdir -p inst/bin inst/lib/vst && cp \"$TOOL\" inst/bin/ && cp '") +
+                                TESSALOOM_NULL_PLUGIN_PATH + "' inst/lib/vst/Tessaloom.so"),
+              0);
+    const struct
+    {
+        std::string command;
+        int status;
+        std::string said; // in standard output and error
+    } cases[] = {
+        {"inst/bin/tessaloom-render -V", 0, "plug-in: " + folder + "/inst/lib/vst/Tessaloom.so"},
+        {"TESSALOOM_PLUGIN=none.so inst/bin/tessaloom-render --info", 1, "none.so: cannot load the plug-in"},
+        {"inst/bin/tessaloom-render --plugin none.so -V", 0, "plug-in: none.so"},
+    };
+    for (const auto& c : cases)
+    {
+        EXPECT_EQ(shell(folder, c.command + " > said.txt 2>&1"), c.status) << c.command;
+        EXPECT_NE(readText(folder + "/said.txt").find(c.said), std::string::npos) << readText(folder + "/said.txt");
+    }
+}
