@@ -3,7 +3,10 @@
 #include "tools/TextUtilities.h"
 #include "tools/ToolError.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
+#include <functional>
 
 namespace
 {
@@ -20,20 +23,6 @@ double secondsIn(const std::string& option, const std::string& text, double maxi
         fail(option + " " + text + ": give a time from 0 to " + std::to_string(static_cast<int>(maximum)) +
              " s (\"2\", \"2s\" or \"250ms\")");
     return *value;
-}
-
-// The long spelling of an option, so that "-q" and "--quiet" count as one.
-std::string canonical(const std::string& option)
-{
-    if (option == "-h")
-        return "--help";
-    if (option == "-V")
-        return "--version";
-    if (option == "-q")
-        return "--quiet";
-    if (option == "-v")
-        return "--verbose";
-    return option;
 }
 
 double numberIn(const std::string& option, const std::string& text, double minimum, double maximum, const char* what)
@@ -65,135 +54,120 @@ void parseTimeSignature(const std::string& text, TransportSettings& transport)
     transport.denominator = static_cast<int32_t>(*denominator);
 }
 
-// The switch an option without a value turns on; null for other options.
-bool* flagFor(const std::string& option, RenderOptions& options)
-{
-    if (option == "-h" || option == "--help")
-        return &options.help;
-    if (option == "-V" || option == "--version")
-        return &options.version;
-    if (option == "--no-clobber")
-        return &options.noClobber;
-    if (option == "--info")
-        return &options.info;
-    if (option == "--json")
-        return &options.json;
-    if (option == "-q" || option == "--quiet")
-        return &options.quiet;
-    if (option == "-v" || option == "--verbose")
-        return &options.verbose;
-    if (option == "--stopped")
-        return &options.transport.stopped;
-    if (option == "--preroll-rolling")
-        return &options.transport.prerollRolling;
-    if (option == "--no-settle")
-        return &options.noSettle;
-    return nullptr;
-}
-
 } // namespace
 
 RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
 {
     RenderOptions options;
     std::vector<std::string> files;
-    std::vector<std::string> given; // options given so far, in their long spelling
-    auto has = [&given](const char* option) { return std::find(given.begin(), given.end(), option) != given.end(); };
-    bool optionsEnded = false;
-    for (size_t i = 0; i < arguments.size(); ++i)
-    {
-        std::string option = arguments[i];
-        if (optionsEnded || option.size() < 2 || option[0] != '-')
-        {
-            files.push_back(option);
-            continue;
-        }
-        if (option == "--")
-        {
-            optionsEnded = true;
-            continue;
-        }
-        // "--name=value" and "--name value" alike.
-        std::string value;
-        bool hasInlineValue = false;
-        const size_t equals = option.find('=');
-        if (option.compare(0, 2, "--") == 0 && equals != std::string::npos)
-        {
-            value = option.substr(equals + 1);
-            option = option.substr(0, equals);
-            hasInlineValue = true;
-        }
-        auto takeValue = [&]() -> std::string
-        {
-            if (hasInlineValue)
-                return value;
-            if (i + 1 >= arguments.size())
-                fail(option + " needs a value");
-            return arguments[++i];
-        };
-        auto noValue = [&]()
-        {
-            if (hasInlineValue)
-                fail(option + " takes no value");
-        };
+    CLI::App app;
+    app.set_help_flag();
+    app.allow_extras(false);
+    auto flag = [&app](const std::string& names, bool& target)
+    { return app.add_flag(names, target)->disable_flag_override(); };
+    // Each value goes through its check as it comes; a repeated option thus takes the later value.
+    auto valued = [&app](const std::string& names, std::function<void(const std::string&)> take)
+    { return app.add_option(names)->each(take)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll); };
+    flag("-h,--help", options.help);
+    flag("-V,--version", options.version);
+    flag("--no-clobber", options.noClobber);
+    flag("--info", options.info);
+    flag("--json", options.json);
+    flag("-q,--quiet", options.quiet);
+    flag("-v,--verbose", options.verbose);
+    flag("--stopped", options.transport.stopped);
+    flag("--preroll-rolling", options.transport.prerollRolling);
+    flag("--no-settle", options.noSettle);
+    valued("--plugin", [&](const std::string& v) { options.pluginPath = v; });
+    valued("--set", [&](const std::string& v) { options.sets.push_back(v); });
+    valued("--automate", [&](const std::string& v) { options.automations.push_back(v); });
+    valued("--response", [&](const std::string& v) { options.responsePath = v; });
+    valued("--format", [&](const std::string& v) { options.sampleFormat = v; });
+    valued("--type", [&](const std::string& v) { options.container = v; });
+    valued("--dither",
+           [&](const std::string& v)
+           {
+               if (v != "none" && v != "tpdf")
+                   fail("--dither " + v + ": use tpdf (the default) or none");
+               options.dither = v == "tpdf";
+               options.ditherGiven = true;
+           });
+    valued("--quality", [&](const std::string& v)
+           { options.quality = numberIn("--quality", v, 0.0, 1.0, "give a quality from 0 (smallest) to 1 (best)"); });
+    valued("--tempo", [&](const std::string& v)
+           { options.transport.tempoBpm = numberIn("--tempo", v, 1.0, 999.0, "give a tempo from 1 to 999 BPM"); });
+    valued("--time-signature", [&](const std::string& v) { parseTimeSignature(v, options.transport); });
+    valued("--start",
+           [&](const std::string& v) {
+               options.transport.startQuarters = numberIn("--start", v, -1e9, 1e9, "give a position in quarter notes");
+           });
+    valued("--ppq-resolution",
+           [&](const std::string& v)
+           {
+               options.transport.ppqResolution = integerIn("--ppq-resolution", v, 0, 1000000,
+                                                           "give steps per quarter note from 0 (exact) to 1000000");
+           });
+    valued("--block-size", [&](const std::string& v)
+           { options.blockSize = integerIn("--block-size", v, 1, 65536, "give a block size from 1 to 65536 frames"); });
+    valued("--first-block", [&](const std::string& v)
+           { options.firstBlock = integerIn("--first-block", v, 1, 65536, "give a length from 1 to 65536 frames"); });
+    valued("--preroll", [&](const std::string& v) { options.prerollSeconds = secondsIn("--preroll", v, 3600.0); });
+    valued("--tail", [&](const std::string& v) { options.tailSeconds = secondsIn("--tail", v, 3600.0); });
+    valued("--sample-rate",
+           [&](const std::string& v)
+           {
+               options.sampleRate = integerIn("--sample-rate", v, 1000, 768000, "give a rate from 1000 to 768000 Hz");
+               options.sampleRateGiven = true;
+           });
+    app.add_option("files", files);
 
-        // An option given again takes the later value, so that scripts can put defaults before overrides.
-        given.push_back(canonical(option));
-        if (bool* const flag = flagFor(option, options))
-        {
-            noValue();
-            *flag = true;
-            if (options.help || options.version)
-                return options; // the help text or the version, whatever else the line holds
-        }
-        else if (option == "--plugin")
-            options.pluginPath = takeValue();
-        else if (option == "--set")
-            options.sets.push_back(takeValue());
-        else if (option == "--automate")
-            options.automations.push_back(takeValue());
-        else if (option == "--response")
-            options.responsePath = takeValue();
-        else if (option == "--format")
-            options.sampleFormat = takeValue();
-        else if (option == "--type")
-            options.container = takeValue();
-        else if (option == "--dither")
-        {
-            const std::string kind = takeValue();
-            if (kind != "none" && kind != "tpdf")
-                fail("--dither " + kind + ": use tpdf (the default) or none");
-            options.dither = kind == "tpdf";
-            options.ditherGiven = true;
-        }
-        else if (option == "--quality")
-            options.quality = numberIn(option, takeValue(), 0.0, 1.0, "give a quality from 0 (smallest) to 1 (best)");
-        else if (option == "--tempo")
-            options.transport.tempoBpm = numberIn(option, takeValue(), 1.0, 999.0, "give a tempo from 1 to 999 BPM");
-        else if (option == "--time-signature")
-            parseTimeSignature(takeValue(), options.transport);
-        else if (option == "--start")
-            options.transport.startQuarters =
-                numberIn(option, takeValue(), -1e9, 1e9, "give a position in quarter notes");
-        else if (option == "--ppq-resolution")
-            options.transport.ppqResolution =
-                integerIn(option, takeValue(), 0, 1000000, "give steps per quarter note from 0 (exact) to 1000000");
-        else if (option == "--block-size")
-            options.blockSize = integerIn(option, takeValue(), 1, 65536, "give a block size from 1 to 65536 frames");
-        else if (option == "--first-block")
-            options.firstBlock = integerIn(option, takeValue(), 1, 65536, "give a length from 1 to 65536 frames");
-        else if (option == "--preroll")
-            options.prerollSeconds = secondsIn(option, takeValue(), 3600.0);
-        else if (option == "--tail")
-            options.tailSeconds = secondsIn(option, takeValue(), 3600.0);
-        else if (option == "--sample-rate")
-        {
-            options.sampleRate = integerIn(option, takeValue(), 1000, 768000, "give a rate from 1000 to 768000 Hz");
-            options.sampleRateGiven = true;
-        }
-        else
-            fail("unknown option " + option + " (see --help)");
+    // The help text or the version, whatever else the line holds.
+    for (const std::string& argument : arguments)
+    {
+        if (argument == "--")
+            break;
+        options.help = options.help || argument == "-h" || argument == "--help";
+        options.version = options.version || argument == "-V" || argument == "--version";
     }
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend()); // CLI11 takes them last first
+    if (options.help || options.version)
+    {
+        // The rest counts only for the plug-in that --version names.
+        RenderOptions rest;
+        try
+        {
+            app.parse(reversed);
+            rest = options;
+        }
+        catch (const std::exception&)
+        {
+        }
+        rest.help = options.help;
+        rest.version = options.version;
+        return rest;
+    }
+    try
+    {
+        app.parse(reversed);
+    }
+    catch (const CLI::ExtrasError& error)
+    {
+        const std::string text = error.what(); // "The following argument was not expected: --bogus"
+        const std::string extra = text.substr(text.rfind(": ") + 2);
+        fail("unknown option " + extra.substr(0, extra.find(' ')) + " (see --help)");
+    }
+    catch (const CLI::ArgumentMismatch& error)
+    {
+        const std::string text = error.what(); // "info was given a disallowed flag override" or "--tempo: ..."
+        if (text.find("flag override") != std::string::npos)
+            fail("--" + text.substr(0, text.find(' ')) + " takes no value");
+        fail(text.substr(0, text.find(':')) + " needs a value");
+    }
+    catch (const CLI::ParseError& error)
+    {
+        fail(error.what());
+    }
+    auto has = [&app](const char* option) { return app.count(option) > 0; };
 
     if (files.size() == 2)
     {
