@@ -1,5 +1,6 @@
 #include "tools/CommandLine.h"
 
+#include "effect/FactoryPresets.h"
 #include "tools/TextUtilities.h"
 #include "tools/ToolError.h"
 
@@ -56,6 +57,14 @@ void parseTimeSignature(const std::string& text, TransportSettings& transport)
 
 } // namespace
 
+std::string presetList()
+{
+    std::vector<std::string> names;
+    for (int32_t i = 0; i < kFactoryPresetCount; ++i)
+        names.push_back(kFactoryPresets[i].name);
+    return quotedList(names);
+}
+
 RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
 {
     RenderOptions options;
@@ -78,6 +87,18 @@ RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
     flag("--stopped", options.transport.stopped);
     flag("--preroll-rolling", options.transport.prerollRolling);
     flag("--no-settle", options.noSettle);
+    valued("--preset",
+           [&](const std::string& v)
+           {
+               options.preset = nullptr;
+               for (int32_t i = 0; i < kFactoryPresetCount; ++i)
+               {
+                   if (equalsIgnoringCase(trimmed(v), kFactoryPresets[i].name))
+                       options.preset = &kFactoryPresets[i];
+               }
+               if (options.preset == nullptr)
+                   fail("--preset " + v + ": the presets are " + presetList() + " (see --info)");
+           });
     valued("--plugin", [&](const std::string& v) { options.pluginPath = v; });
     valued("--set", [&](const std::string& v) { options.sets.push_back(v); });
     valued("--automate", [&](const std::string& v) { options.automations.push_back(v); });
@@ -246,6 +267,7 @@ Files
                          /usr/lib/vst; --version and --info name the file)
 
 Parameters (names and entries as the plug-in reports them; see --info)
+  --preset NAME          start from a factory preset (--info lists them); --set and --automate change single values
   --set NAME=VALUE       a number as --info shows it ("Filter Reso=2.5", "Filter Freq=1200" or "1.2kHz",
                          "Filter Freq=LP 1200Hz" in Dual mode), an entry by name or number ("LFO Sync=Dotted",
                          "LFO Sync=1"), or the normalised value as a percentage ("Filter Reso=50%")

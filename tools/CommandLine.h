@@ -13,15 +13,16 @@ struct RenderOptions
 {
     std::string inputPath; // empty: no render
     std::string outputPath;
-    std::string pluginPath;               // empty: the plug-in of this build
-    std::string responsePath;             // --response FILE.csv
-    std::string sampleFormat;             // --format: float, pcm16, pcm24, pcm32 (any case); empty: the input's
-    std::string container;                // --type: wav, aiff, flac, ...; empty: from OUTPUT's extension
-    std::vector<std::string> sets;        // --set NAME=VALUE, in order
-    std::vector<std::string> automations; // --automate NAME=T:V,...
-    TransportSettings transport;          // its sampleRate is filled in from the input later
-    int32_t blockSize = 512;              // frames
-    int32_t firstBlock = 0;               // frames of the first rendered block; 0: a full block
+    const struct FactoryPreset* preset = nullptr; // --preset: the starting values, before --set
+    std::string pluginPath;                       // empty: the plug-in of this build
+    std::string responsePath;                     // --response FILE.csv
+    std::string sampleFormat;                     // --format: float, pcm16, pcm24, pcm32 (any case); empty: the input's
+    std::string container;                        // --type: wav, aiff, flac, ...; empty: from OUTPUT's extension
+    std::vector<std::string> sets;                // --set NAME=VALUE, in order
+    std::vector<std::string> automations;         // --automate NAME=T:V,...
+    TransportSettings transport;                  // its sampleRate is filled in from the input later
+    int32_t blockSize = 512;                      // frames
+    int32_t firstBlock = 0;                       // frames of the first rendered block; 0: a full block
     double prerollSeconds = 0.0;
     double tailSeconds = 0.0;
     double sampleRate = 48000.0; // Hz, used without an input file
@@ -38,6 +39,9 @@ struct RenderOptions
     double quality = -1.0; // the lossy codecs' quality, 0 to 1; negative: the library's default
     bool noSettle = false; // start from the plug-in's defaults, as a DAW does, instead of the settings settled
 };
+
+/// The factory presets' names, quoted, for messages and --info.
+std::string presetList();
 
 /// The command-line parser of tessaloom-render.
 class CommandLine

@@ -2,6 +2,7 @@
 // exported entry point and the effect record, in the order of calls a DAW makes. See CommandLine::usage() and the
 // README's "Rendering audio".
 
+#include "effect/FactoryPresets.h"
 #include "tools/AudioFileReader.h"
 #include "tools/AudioFileWriter.h"
 #include "tools/BlockSchedule.h"
@@ -136,6 +137,15 @@ OpenInstance openInstance(const RenderOptions& options, CallLog& log, const Tran
     instance.session = std::make_unique<HostSession>(*instance.plugin, transport, options.blockSize);
     instance.session->open();
     return instance;
+}
+
+// --preset: every parameter's value, before the single values of --set and --automate.
+void applyPreset(const RenderOptions& options, PluginInstance& plugin)
+{
+    if (options.preset == nullptr)
+        return;
+    for (int32_t i = 0; i < FilterEffect::kNumParameters; ++i)
+        plugin.setParameter(i, options.preset->normalisedValues[i]);
 }
 
 std::vector<ParameterAssignment> parseAssignments(const RenderOptions& options, const ParameterCatalogue& catalogue)
@@ -354,6 +364,7 @@ int run(const RenderOptions& options)
     const ParameterCatalogue catalogue = options.info ? ParameterCatalogue::probe(*first.plugin)
                                                       : ParameterCatalogue::probe(*first.plugin, namesGiven(options));
     std::vector<ParameterAssignment> assignments = parseAssignments(options, catalogue);
+    applyPreset(options, *first.plugin);
     for (const std::string& warning : first.session->applyAssignments(assignments))
         warn(warning);
 
@@ -385,6 +396,7 @@ int run(const RenderOptions& options)
         if (reader)
         {
             fresh = openInstance(options, log, transport);
+            applyPreset(options, *fresh.plugin);
             fresh.session->applyAssignments(assignments);
             session = fresh.session.get();
         }

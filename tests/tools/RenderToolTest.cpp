@@ -1080,3 +1080,28 @@ TEST(RenderToolTest, FindsThePluginWithoutBeingTold)
         EXPECT_NE(readText(folder + "/said.txt").find(c.said), std::string::npos) << readText(folder + "/said.txt");
     }
 }
+
+TEST(RenderToolTest, PresetsStartAndSetChangesSingleValues)
+{
+    const std::string folder = freshFolder("presets");
+    const struct
+    {
+        std::vector<std::string> arguments;
+        int status;
+        std::string shown; // in the output
+    } cases[] = {
+        {{"--info"}, 0, "presets         \"Slow Filter Sweep\", \"Synced Wobble\""},
+        {{"--info", "--json", "--preset", "synced wobble"}, 0, "\"name\": \"LFO Amount\", \"value\": 0.85"},
+        {{"--info", "--json", "--preset", "Synced Wobble", "--set", "LFO Amount=0.2"},
+         0,
+         "\"name\": \"LFO Amount\", \"value\": 0.2"},
+        {{"--info", "--json", "--preset", "Synced Wobble"}, 0, "\"display\": \"1/8 bar\""},
+        {{"--info", "--preset", "Loud"}, 2, "--preset Loud: the presets are \"Slow Filter Sweep\""},
+    };
+    for (const auto& c : cases)
+    {
+        const ToolRun run = ToolRun::run(c.arguments, folder);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE((run.out + run.err).find(c.shown), std::string::npos) << run.out << run.err;
+    }
+}
