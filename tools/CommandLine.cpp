@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 namespace
@@ -22,7 +23,7 @@ double secondsIn(const std::string& option, const std::string& text, double maxi
     const auto value = parseSeconds(text);
     if (!value || *value > maximum)
         fail(option + " " + text + ": give a time from 0 to " + std::to_string(static_cast<int>(maximum)) +
-             " s (\"2\", \"2s\" or \"250ms\")");
+             " s (\"2\", \"2s\", \"250ms\" or \"1:30.5\")");
     return *value;
 }
 
@@ -137,7 +138,10 @@ RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
     valued("--sample-rate",
            [&](const std::string& v)
            {
-               options.sampleRate = integerIn("--sample-rate", v, 1000, 768000, "give a rate from 1000 to 768000 Hz");
+               const auto hz = parseHertz(v);
+               if (!hz || *hz != std::floor(*hz) || *hz < 1000.0 || *hz > 768000.0)
+                   fail("--sample-rate " + v + ": give a rate from 1000 to 768000 Hz (\"48000\", \"44.1k\")");
+               options.sampleRate = *hz;
                options.sampleRateGiven = true;
            });
     app.add_option("files", files);
@@ -290,7 +294,8 @@ Blocks
                          remainder last
   --preroll-rolling      the transport rolls through the pre-roll towards the start instead (needs --preroll;
                          not with --stopped)
-  --tail TIME            silence appended after the input and written, 0 to 3600 s (default 0)
+  --tail TIME            silence appended after the input and written, 0 to 3600 s (default 0); times
+                         also as mm:ss.s or hh:mm:ss.s
   --no-settle            start from the plug-in's defaults as a DAW does: without it, the settings are settled
                          before the first frame (silence in one-frame blocks lets every glide end)
 
@@ -300,7 +305,8 @@ Reports
                          with "info", "render" and "response"
   --response FILE.csv    the magnitude response for the settings (impulse at -20 dBFS after one second of
                          settling): frequency_hz,left_db,right_db
-  --sample-rate HZ       the rate for --info and --response without an input, 1000 to 768000 (default 48000)
+  --sample-rate HZ       the rate for --info and --response without an input, 1000 to 768000 ("44.1k" too;
+                         default 48000)
   -q, --quiet            no progress bar and no summary
   -v, --verbose          log every call between host and plug-in on stderr
   -V, --version          the version and the plug-in file found

@@ -85,7 +85,7 @@ ParameterAssignment ParameterAssignment::parseAutomation(const std::string& text
     assignment.isAutomation = true;
     for (const std::string& pointText : splitAt(valueText, ','))
     {
-        const size_t colon = pointText.find(':');
+        const size_t colon = pointText.rfind(':'); // the time may be written 1:30
         const auto time = colon == std::string::npos ? std::nullopt : parseSeconds(pointText.substr(0, colon));
         if (!time)
             throw ToolError("\"" + assignment.parameterName + "\": \"" + trimmed(pointText) +
@@ -128,7 +128,7 @@ ParameterAssignment::Point ParameterAssignment::parseValue(const std::string& va
         point.normalised = static_cast<float>(*percent / 100.0);
         return point;
     }
-    if (const auto number = parseNumber(point.text))
+    if (const auto number = shown.showsFrequency ? parseHertz(point.text) : parseNumber(point.text))
     {
         if (!entries.empty())
         {

@@ -167,4 +167,9 @@ TEST(CommandLineTest, TimesTakeUnits)
     EXPECT_EQ(options.prerollSeconds, 2.0);
     EXPECT_EQ(options.tailSeconds, 0.25);
     EXPECT_EQ(CommandLine::parse({"a", "b", "--tail", "1.5"}).tailSeconds, 1.5);
+    for (const auto& [text, seconds] : {std::pair<const char*, double>{"1:30", 90.0}, {"00:59:59.5", 3599.5}})
+        EXPECT_EQ(CommandLine::parse({"a", "b", "--tail", text}).tailSeconds, seconds) << text;
+    for (const char* bad : {"1:60", "1.5:00", "1:2:3:4", "1e1:00"})
+        EXPECT_NE(usageError({"a", "b", "--tail", bad}).find("--tail"), std::string::npos) << bad;
+    EXPECT_EQ(CommandLine::parse({"--info", "--sample-rate", "44.1k"}).sampleRate, 44100.0);
 }

@@ -947,10 +947,11 @@ TEST(RenderToolTest, SettingsHoldFromTheFirstSampleAndTheLaterOptionWins)
         {{"--set", "Mix=0", "--block-size", "4096"}, true},
         {{"--set", "Mix=0.5", "--set", "Mix=0"}, true}, // the later value
         {{"--set", "Mix=0", "--no-settle"}, false},     // a DAW's start: the mix glides from 1
+        {{"--set", "Mix=0", "--tail", "0:00:00.0", "--set", "Filter Freq=1k"}, true},
     };
     for (const Case& c : cases)
     {
-        std::vector<std::string> arguments = {"in.wav", "out.wav", "--tail", "1", "--tail=0"};
+        std::vector<std::string> arguments = {"in.wav", "out.wav", "--tail", "1:00", "--tail=0"};
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
         ASSERT_EQ(ToolRun::run(arguments, folder).status, 0) << c.options.back();
         const Stereo output = readAudio(folder + "/out.wav");
