@@ -118,7 +118,7 @@ std::string libraryMessage(const char* text)
     return message;
 }
 
-AudioFileReader::AudioFileReader(const std::string& path) : filePath(path)
+AudioFileReader::AudioFileReader(const std::string& path, int firstChannel, int secondChannel) : filePath(path)
 {
     SF_INFO info{};
     if (path == "-")
@@ -143,13 +143,23 @@ AudioFileReader::AudioFileReader(const std::string& path) : filePath(path)
     rate = info.samplerate;
     channelCount = info.channels;
     formatCode = info.format;
-    if (channelCount < 1 || channelCount > 2)
+    const bool picked = firstChannel > 0;
+    if (channelCount < 1 || (channelCount > 2 && !picked) || firstChannel > channelCount ||
+        secondChannel > channelCount)
     {
         const std::string count = std::to_string(channelCount);
         sf_close(file);
         file = nullptr;
-        throw ToolError(filePath + ": " + count + " channels; the plug-in takes mono or stereo audio",
-                        ToolError::kFailure);
+        throw ToolError(filePath + ": " + count + " channels; the plug-in takes mono or stereo audio" +
+                            (channelCount > 1 ? ": pick a pair with --channels (1,2 to " + count + ")" : ""),
+                        picked ? ToolError::kUsage : ToolError::kFailure);
+    }
+    fileChannels = channelCount;
+    if (picked)
+    {
+        leftChannel = firstChannel - 1;
+        rightChannel = secondChannel - 1;
+        channelCount = 2;
     }
     if (rate <= 0 || frameCount < 0)
     {
@@ -158,8 +168,8 @@ AudioFileReader::AudioFileReader(const std::string& path) : filePath(path)
         throw ToolError(filePath + ": unsupported audio: no valid sample rate or length", ToolError::kFailure);
     }
     // libsndfile answers about SF_COUNT_MAX for a stream without a length; 2^40 frames are weeks of audio.
-    declared = frameCount >= (int64_t(1) << 40) ? -1 : declaredByHeader(file, frameCount, formatCode, channelCount);
-    chunk.resize(static_cast<size_t>(kChunkFrames) * static_cast<size_t>(channelCount));
+    declared = frameCount >= (int64_t(1) << 40) ? -1 : declaredByHeader(file, frameCount, formatCode, fileChannels);
+    chunk.resize(static_cast<size_t>(kChunkFrames) * static_cast<size_t>(fileChannels));
     for (int id = SF_STR_FIRST; id <= SF_STR_LAST; ++id)
     {
         if (const char* const text = sf_get_string(file, id))
@@ -203,13 +213,14 @@ int32_t AudioFileReader::read(float* left, float* right, int32_t frames)
             continue;
         }
         const int32_t count = std::min(frames - done, chunkFrames - chunkPosition);
-        const float* source = chunk.data() + static_cast<size_t>(chunkPosition) * static_cast<size_t>(channelCount);
+        const size_t stride = static_cast<size_t>(fileChannels);
+        const float* source = chunk.data() + static_cast<size_t>(chunkPosition) * stride;
         if (channelCount == 2)
         {
             for (int32_t i = 0; i < count; ++i)
             {
-                left[done + i] = source[2 * i];
-                right[done + i] = source[2 * i + 1];
+                left[done + i] = source[stride * i + leftChannel];
+                right[done + i] = source[stride * i + rightChannel];
             }
         }
         else

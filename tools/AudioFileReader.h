@@ -28,9 +28,10 @@ class AudioFileReader
 public:
     static constexpr int32_t kChunkFrames = 16384;
 
-    /// Opens path. Throws ToolError naming the file when it is missing, unreadable, not audio, or has more than two
-    /// channels.
-    explicit AudioFileReader(const std::string& path);
+    /// Opens path. With firstChannel and secondChannel (counted from 1; 0: none), those two channels of the file are
+    /// read as left and right. Throws ToolError naming the file when it is missing, unreadable or not audio, when it
+    /// has more than two channels and no pair is picked, or when a picked channel is not in it (usage).
+    explicit AudioFileReader(const std::string& path, int firstChannel = 0, int secondChannel = 0);
     ~AudioFileReader();
 
     AudioFileReader(const AudioFileReader&) = delete;
@@ -67,7 +68,10 @@ private:
     int64_t frameCount = 0;
     int64_t declared = 0;
     int rate = 0;
-    int channelCount = 0;
+    int channelCount = 0; // as delivered: the file's, or 2 for a picked pair
+    int fileChannels = 0;
+    int leftChannel = 0;
+    int rightChannel = 1;
     int formatCode = 0;
     bool atEnd = false;
     int64_t readCount = 0;

@@ -100,6 +100,17 @@ RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
                if (options.preset == nullptr)
                    fail("--preset " + v + ": the presets are " + presetList() + " (see --info)");
            });
+    valued("--channels",
+           [&](const std::string& v)
+           {
+               const std::vector<std::string> parts = splitAt(v, ',');
+               const auto left = parts.size() == 2 ? parseInteger(parts[0], 1, 1024) : std::nullopt;
+               const auto right = parts.size() == 2 ? parseInteger(parts[1], 1, 1024) : std::nullopt;
+               if (!left || !right)
+                   fail("--channels " + v + ": give two of the input's channels, counted from 1, as L,R (\"1,2\")");
+               options.channelPair[0] = static_cast<int>(*left);
+               options.channelPair[1] = static_cast<int>(*right);
+           });
     valued("--plugin", [&](const std::string& v) { options.pluginPath = v; });
     valued("--set", [&](const std::string& v) { options.sets.push_back(v); });
     valued("--automate", [&](const std::string& v) { options.automations.push_back(v); });
@@ -207,7 +218,8 @@ RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
         fail("give INPUT and OUTPUT, or --info, or --response FILE.csv (see --help)");
     // Options that would do nothing with the others are errors, not silently dropped.
     const bool renders = !options.inputPath.empty();
-    const char* const renderOnly[] = {"--format", "--type", "--tail", "--no-clobber", "--dither", "--quality"};
+    const char* const renderOnly[] = {"--format", "--type",    "--tail",    "--no-clobber",
+                                      "--dither", "--quality", "--channels"};
     for (const char* option : renderOnly)
     {
         if (!renders && has(option))
@@ -254,6 +266,7 @@ Renders an audio file through the Tessaloom plug-in, loaded and driven as a DAW 
 
 Files
   INPUT                  mono or stereo audio (WAV, AIFF, FLAC, ...); a mono input feeds both plug-in inputs;
+                         more channels need --channels
                          "-" reads standard input (a format that says its length, such as WAV or AIFF)
   OUTPUT                 audio, mono for a mono input, else stereo; the format follows the extension (.wav .aiff
                          .flac .w64 .caf .au .rf64 .ogg .opus .mp3); a .wav that may pass 4 GiB is written as RF64;
@@ -265,6 +278,7 @@ Files
   --dither D             tpdf (the default: TPDF dither before rounding to 8, 16 or 24 bits) or none (rounding
                          only); float output is never dithered
   --quality Q            the quality of .ogg, .opus and .mp3 from 0 (smallest) to 1 (best)
+  --channels L,R         the two channels of INPUT that go to the plug-in, counted from 1 ("3,4")
   --no-clobber           fail instead of replacing an existing OUTPUT
   --plugin PATH          the plug-in library (default: $TESSALOOM_PLUGIN, else the first Tessaloom.so in
                          ../lib/vst beside this program, this build's, $VST_PATH, ~/.vst, /usr/local/lib/vst,

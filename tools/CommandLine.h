@@ -14,15 +14,17 @@ struct RenderOptions
     std::string inputPath; // empty: no render
     std::string outputPath;
     const struct FactoryPreset* preset = nullptr; // --preset: the starting values, before --set
-    std::string pluginPath;                       // empty: the plug-in of this build
-    std::string responsePath;                     // --response FILE.csv
-    std::string sampleFormat;                     // --format: float, pcm16, pcm24, pcm32 (any case); empty: the input's
-    std::string container;                        // --type: wav, aiff, flac, ...; empty: from OUTPUT's extension
-    std::vector<std::string> sets;                // --set NAME=VALUE, in order
-    std::vector<std::string> automations;         // --automate NAME=T:V,...
-    TransportSettings transport;                  // its sampleRate is filled in from the input later
-    int32_t blockSize = 512;                      // frames
-    int32_t firstBlock = 0;                       // frames of the first rendered block; 0: a full block
+    std::string pluginPath;
+    int channelPair[2] = {0, 0}; // --channels L,R counted from 1; 0: the file's own one or two                       //
+                                 // empty: the plug-in of this build
+    std::string responsePath;    // --response FILE.csv
+    std::string sampleFormat;    // --format: float, pcm16, pcm24, pcm32 (any case); empty: the input's
+    std::string container;       // --type: wav, aiff, flac, ...; empty: from OUTPUT's extension
+    std::vector<std::string> sets;        // --set NAME=VALUE, in order
+    std::vector<std::string> automations; // --automate NAME=T:V,...
+    TransportSettings transport;          // its sampleRate is filled in from the input later
+    int32_t blockSize = 512;              // frames
+    int32_t firstBlock = 0;               // frames of the first rendered block; 0: a full block
     double prerollSeconds = 0.0;
     double tailSeconds = 0.0;
     double sampleRate = 48000.0; // Hz, used without an input file

@@ -328,7 +328,7 @@ int run(const RenderOptions& options)
     refuseSameFile(options);
     std::unique_ptr<AudioFileReader> reader;
     if (!options.inputPath.empty())
-        reader = std::make_unique<AudioFileReader>(options.inputPath);
+        reader = std::make_unique<AudioFileReader>(options.inputPath, options.channelPair[0], options.channelPair[1]);
     const double rate = reader ? reader->sampleRate() : options.sampleRate;
     OutputFormat outputFormat;
     if (reader)

@@ -530,7 +530,11 @@ TEST(RenderToolTest, FileErrorsNameTheFileAndLeaveNoOutput)
                        "missing.wav: cannot read: No such file or directory", folder, before);
     expectCleanFailure(ToolRun::run({"notes.wav", "out.wav"}, folder), 1, "notes.wav: unreadable or unsupported audio",
                        folder, before);
-    expectCleanFailure(ToolRun::run({"three.wav", "out.wav"}, folder), 1, "three.wav: 3 channels", folder, before);
+    expectCleanFailure(ToolRun::run({"three.wav", "out.wav"}, folder), 1,
+                       "three.wav: 3 channels; the plug-in takes mono or stereo audio: pick a pair with --channels",
+                       folder, before);
+    expectCleanFailure(ToolRun::run({"three.wav", "out.wav", "--channels", "3,4"}, folder), 2, "three.wav: 3 channels",
+                       folder, before);
     expectCleanFailure(ToolRun::run({"in.wav", "no/such/folder/out.wav"}, folder), 1,
                        "no/such/folder/out.wav: cannot write", folder, before);
     expectCleanFailure(ToolRun::run({"in.wav", "taken.wav"}, folder), 1, "taken.wav: cannot write: it is a folder",
@@ -937,6 +941,11 @@ TEST(RenderToolTest, SettingsHoldFromTheFirstSampleAndTheLaterOptionWins)
     const std::string folder = freshFolder("settled");
     const std::vector<float> input = testSignal(20000, 2, 4);
     writeAudio(folder + "/in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2, input);
+    // Four channels, the stereo pair in the last two: --channels 3,4 renders it.
+    std::vector<float> four;
+    for (size_t i = 0; i < input.size(); i += 2)
+        four.insert(four.end(), {0.5f, -0.5f, input[i], input[i + 1]});
+    writeAudio(folder + "/in4.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 4, four);
     struct Case
     {
         std::vector<std::string> options;
@@ -948,6 +957,7 @@ TEST(RenderToolTest, SettingsHoldFromTheFirstSampleAndTheLaterOptionWins)
         {{"--set", "Mix=0.5", "--set", "Mix=0"}, true}, // the later value
         {{"--set", "Mix=0", "--no-settle"}, false},     // a DAW's start: the mix glides from 1
         {{"--set", "Mix=0", "--tail", "0:00:00.0", "--set", "Filter Freq=1k"}, true},
+        {{"--set", "Mix=0", "--channels", "1,2"}, true}, // a stereo input's own pair
     };
     for (const Case& c : cases)
     {
@@ -958,6 +968,8 @@ TEST(RenderToolTest, SettingsHoldFromTheFirstSampleAndTheLaterOptionWins)
         ASSERT_EQ(output.left.size(), 20000u); // the later --tail
         EXPECT_EQ(interleave(output) == input, c.dry) << c.options.back();
     }
+    ASSERT_EQ(ToolRun::run({"in4.wav", "out.wav", "--channels", "3,4", "--set", "Mix=0"}, folder).status, 0);
+    EXPECT_EQ(interleave(readAudio(folder + "/out.wav")), input);
 }
 
 TEST(RenderToolTest, PcmIsRoundedAndDitheredAndMetadataPasses)
