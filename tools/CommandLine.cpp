@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <functional>
 
 namespace
@@ -111,6 +112,7 @@ RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
                options.channelPair[0] = static_cast<int>(*left);
                options.channelPair[1] = static_cast<int>(*right);
            });
+    valued("-o,--output-folder", [&](const std::string& v) { options.outputFolder = v; });
     valued("--plugin", [&](const std::string& v) { options.pluginPath = v; });
     valued("--set", [&](const std::string& v) { options.sets.push_back(v); });
     valued("--automate", [&](const std::string& v) { options.automations.push_back(v); });
@@ -205,6 +207,21 @@ RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
     }
     auto has = [&app](const char* option) { return app.count(option) > 0; };
 
+    if (!options.outputFolder.empty())
+    {
+        if (files.empty())
+            fail("-o " + options.outputFolder + ": give the INPUT files to render into it");
+        for (const std::string& file : files)
+        {
+            if (file == "-")
+                fail("-o FOLDER renders files; standard input has no name to give its output");
+        }
+        if (!options.responsePath.empty() || options.info || !options.container.empty())
+            fail("-o FOLDER renders files only; give --info, --response and --type without it");
+        options.batchInputs = files;
+        files = {files.front(),
+                 std::filesystem::path(options.outputFolder) / std::filesystem::path(files.front()).filename()};
+    }
     if (files.size() == 2)
     {
         options.inputPath = files[0];
@@ -259,6 +276,7 @@ RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
 std::string CommandLine::usage()
 {
     return R"(usage: tessaloom-render [OPTIONS] INPUT OUTPUT
+       tessaloom-render [OPTIONS] -o FOLDER INPUT...
        tessaloom-render --info [--json] [--set NAME=VALUE ...]
        tessaloom-render --response FILE.csv [OPTIONS] [INPUT OUTPUT]
 
@@ -279,6 +297,8 @@ Files
                          only); float output is never dithered
   --quality Q            the quality of .ogg, .opus and .mp3 from 0 (smallest) to 1 (best)
   --channels L,R         the two channels of INPUT that go to the plug-in, counted from 1 ("3,4")
+  -o, --output-folder F  render each of several INPUT files into folder F under its own name, one summary line
+                         each; exit status 1 if any failed
   --no-clobber           fail instead of replacing an existing OUTPUT
   --plugin PATH          the plug-in library (default: $TESSALOOM_PLUGIN, else the first Tessaloom.so in
                          ../lib/vst beside this program, this build's, $VST_PATH, ~/.vst, /usr/local/lib/vst,

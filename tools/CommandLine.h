@@ -15,6 +15,8 @@ struct RenderOptions
     std::string outputPath;
     const struct FactoryPreset* preset = nullptr; // --preset: the starting values, before --set
     std::string pluginPath;
+    std::vector<std::string> batchInputs; // -o FOLDER: every file is an INPUT, rendered into the folder
+    std::string outputFolder;
     int channelPair[2] = {0, 0}; // --channels L,R counted from 1; 0: the file's own one or two                       //
                                  // empty: the plug-in of this build
     std::string responsePath;    // --response FILE.csv

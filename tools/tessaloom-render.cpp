@@ -385,7 +385,7 @@ int run(const RenderOptions& options)
         if (options.json && !options.quiet)
             jsonReports.emplace_back("render", summary.json());
         else if (!options.quiet)
-            std::fputs(summary.text().c_str(), reports);
+            std::fputs((options.batchInputs.empty() ? summary.text() : summary.line()).c_str(), reports);
     }
 
     if (!options.responsePath.empty())
@@ -493,7 +493,27 @@ int main(int argc, char** argv)
             }
             return checkedStandardOutput(0);
         }
-        return checkedStandardOutput(run(options));
+        if (options.batchInputs.empty())
+            return checkedStandardOutput(run(options));
+        // A batch: each input into the folder under its own name; a failure ends that file only.
+        int status = 0;
+        for (const std::string& input : options.batchInputs)
+        {
+            RenderOptions one = options;
+            one.inputPath = input;
+            one.outputPath = (std::filesystem::path(options.outputFolder) / std::filesystem::path(input).filename());
+            try
+            {
+                run(one);
+            }
+            catch (const ToolError& error)
+            {
+                std::fflush(stdout);
+                std::fprintf(stderr, "tessaloom-render: %s\n", error.what());
+                status = ToolError::kFailure;
+            }
+        }
+        return checkedStandardOutput(status);
     }
     catch (const ToolError& error)
     {

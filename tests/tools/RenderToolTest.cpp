@@ -1118,3 +1118,19 @@ TEST(RenderToolTest, PresetsStartAndSetChangesSingleValues)
         EXPECT_NE((run.out + run.err).find(c.shown), std::string::npos) << run.out << run.err;
     }
 }
+
+TEST(RenderToolTest, SeveralInputsIntoAFolder)
+{
+    const std::string folder = freshFolder("batch");
+    writeAudio(folder + "/a.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2, testSignal(4800, 2, 1));
+    writeAudio(folder + "/b.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 1, testSignal(2400, 1, 2));
+    std::ofstream(folder + "/c.wav") << "not audio\n";
+    mkdir((folder + "/out").c_str(), 0755);
+    const ToolRun run = ToolRun::run({"-o", "out", "a.wav", "c.wav", "b.flac"}, folder);
+    EXPECT_EQ(run.status, 1) << "one input failed";
+    EXPECT_EQ(filesIn(folder + "/out"), (std::vector<std::string>{"a.wav", "b.flac"}));
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2) << run.out;
+    EXPECT_NE(run.out.find("rendered    out/b.flac from b.flac (0.050 s, FLAC, 16-bit PCM"), std::string::npos);
+    EXPECT_NE(run.err.find("c.wav: unreadable or unsupported audio: Format not recognised\n"), std::string::npos);
+    EXPECT_EQ(readAudio(folder + "/out/a.wav").left.size(), 4800u);
+}
