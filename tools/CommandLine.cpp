@@ -351,5 +351,10 @@ others, or contradicts one, is an error. Reports go to standard output, or to st
 
 Exit status: 0 done, 1 a file, the plug-in or standard output failed, 2 the command line is wrong,
 128 + N stopped by signal N (130 Ctrl-C, 129 SIGHUP, 143 SIGTERM; no output is left).
+
+Examples
+  tessaloom-render in.wav out.wav --set "Filter Freq=1200" --set "Filter Reso=2.5"
+  tessaloom-render in.flac out.flac --preset "Synced Wobble" --tempo 128 --tail 2
+  sox in.flac -t wav - | tessaloom-render - - --type flac -q | flac -d -o out.wav -
 )";
 }
