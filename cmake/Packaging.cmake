@@ -46,7 +46,7 @@ set(CPACK_STRIP_FILES ON)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME tessaloom-${PROJECT_VERSION}-windows)
-  # The other bitness's build folder, when given, goes into the same zip (scripts/build-windows.sh builds both).
+  # The other bitness's build folder, when given, goes into the same zip (the win64 and win32 presets build both).
   set(TESSALOOM_OTHER_WINDOWS_BUILD "" CACHE PATH "The other-bitness Windows build folder to add to the zip")
   set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};Tessaloom;ALL;/")
   if(TESSALOOM_OTHER_WINDOWS_BUILD)

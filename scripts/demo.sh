@@ -29,32 +29,32 @@ common=(--tempo 128 --preroll 0.5 --tail 0.5)
 echo
 echo "== sweep: Dual LP/HP, Filter Freq automated across the whole knob (low-pass closing up, then high-pass)"
 "$render" "$out/source.wav" "$out/sweep.wav" "${common[@]}" \
-  --set "Filter Type=Dual LP/HP" --set "Filter Reso=0.4" --automate "Filter Freq=0s:0.05,3.75s:0.95"
+  --set "Filter Type=Dual LP/HP" --set "Filter Reso=40%" --automate "Filter Freq=0s:5%,3.75s:95%"
 spectrogram "$out/sweep.wav" "Dual LP/HP, Filter Freq swept across the knob"
 
 echo
 echo "== wobble: low-pass moved by a Sinus LFO synced to 1/8 bar at 128 BPM"
 "$render" "$out/source.wav" "$out/wobble.wav" "${common[@]}" \
-  --set "Filter Freq=3000Hz" --set "Filter Reso=0.5" --set "LFO Amount=0.85" --set "LFO Freq=1/8 bar" \
+  --set "Filter Freq=3000Hz" --set "Filter Reso=50%" --set "LFO Amount=0.85" --set "LFO Freq=1/8 bar" \
   --set "LFO Shape=Sinus"
 spectrogram "$out/wobble.wav" "wobble: Sinus LFO, 1/8 bar at 128 BPM"
 
 echo
 echo "== saturated: pre and post saturation around a resonant low-pass at 600 Hz, Mix 0.5"
 "$render" "$out/source.wav" "$out/saturated.wav" "${common[@]}" \
-  --set "Pre Saturation=0.9" --set "Filter Freq=600Hz" --set "Filter Reso=0.5" --set "Post Saturation=0.7" \
+  --set "Pre Saturation=0.9" --set "Filter Freq=600Hz" --set "Filter Reso=50%" --set "Post Saturation=0.7" \
   --set "Mix=0.5"
 spectrogram "$out/saturated.wav" "saturated low-pass at 600 Hz, Mix 0.5"
 
 echo
-echo "== responses: the three filter types at a few cutoffs (Filter Reso 0.3)"
+echo "== responses: the three filter types at a few cutoffs (Filter Reso 30%)"
 curves=()  # file|title|colour|dash type
 for type in "Low Pass" "High Pass"; do
   colour=$([ "$type" = "Low Pass" ] && echo "#1f77b4" || echo "#d62728")
   for cutoff in 200 1000 5000; do
     file="$out/responses/${type// /-}-${cutoff}Hz.csv"
     "$render" --quiet --response "$file" --set "Filter Type=$type" --set "Filter Freq=${cutoff}Hz" \
-      --set "Filter Reso=0.3"
+      --set "Filter Reso=30%"
     curves+=("$file|$type, ${cutoff} Hz|$colour|1")
   done
 done
@@ -62,7 +62,7 @@ done
 for position in "LP 300" "HP 3000"; do
   file="$out/responses/Dual-${position// /-}Hz.csv"
   "$render" --quiet --response "$file" --set "Filter Type=Dual LP/HP" --set "Filter Freq=${position}Hz" \
-    --set "Filter Reso=0.3"
+    --set "Filter Reso=30%"
   curves+=("$file|Dual LP/HP, ${position} Hz|#2ca02c|2")
 done
 plot=""
@@ -81,7 +81,7 @@ set yrange [-60:12]
 set grid
 set xlabel "frequency (Hz)"
 set ylabel "magnitude (dB)"
-set title "Tessaloom filter responses (Filter Reso 0.3, measured with tessaloom-render --response)"
+set title "Tessaloom filter responses (Filter Reso 30%, measured with tessaloom-render --response)"
 set key outside right top
 plot $plot
 GNUPLOT

@@ -4,12 +4,14 @@
 
 #include <sndfile.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
@@ -75,14 +77,54 @@ int64_t declaredByHeader(SNDFILE* file, int64_t frames, int format, int channels
     return declared;
 }
 
+// Standard input as a file that can seek: itself when it is one, else an unnamed copy of the whole stream.
+int seekableStandardInput()
+{
+    if (lseek(STDIN_FILENO, 0, SEEK_CUR) >= 0)
+        return -1;
+    const char* const folder = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "/tmp";
+    const int spool = open(folder, O_TMPFILE | O_RDWR, 0600);
+    if (spool < 0)
+        throw ToolError(std::string("standard input: cannot make a spool file in ") + folder + ": " +
+                            std::strerror(errno),
+                        ToolError::kFailure);
+    std::vector<char> buffer(1 << 16);
+    ssize_t got = 0;
+    while ((got = ::read(STDIN_FILENO, buffer.data(), buffer.size())) != 0)
+    {
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 || ::write(spool, buffer.data(), static_cast<size_t>(got)) != got)
+        {
+            const int cause = errno;
+            ::close(spool);
+            throw ToolError(std::string("standard input: cannot spool: ") + std::strerror(cause), ToolError::kFailure);
+        }
+    }
+    lseek(spool, 0, SEEK_SET);
+    return spool;
+}
+
 } // namespace
 
-AudioFileReader::AudioFileReader(const std::string& path) : filePath(path)
+std::string libraryMessage(const char* text)
+{
+    std::string message = text != nullptr ? text : "";
+    const std::string systemPrefix = "System error : ";
+    if (message.compare(0, systemPrefix.size(), systemPrefix) == 0)
+        message.erase(0, systemPrefix.size());
+    while (!message.empty() && (message.back() == '.' || message.back() == ' ' || message.back() == '\n'))
+        message.pop_back();
+    return message;
+}
+
+AudioFileReader::AudioFileReader(const std::string& path, int firstChannel, int secondChannel) : filePath(path)
 {
     SF_INFO info{};
     if (path == "-")
     {
-        file = sf_open_fd(STDIN_FILENO, SFM_READ, &info, SF_FALSE);
+        spool = seekableStandardInput();
+        file = sf_open_fd(spool >= 0 ? spool : STDIN_FILENO, SFM_READ, &info, SF_FALSE);
         filePath = "standard input";
     }
     else
@@ -95,18 +137,29 @@ AudioFileReader::AudioFileReader(const std::string& path) : filePath(path)
         file = sf_open(path.c_str(), SFM_READ, &info);
     }
     if (file == nullptr)
-        throw ToolError(filePath + ": unreadable or unsupported audio: " + sf_strerror(nullptr), ToolError::kFailure);
+        throw ToolError(filePath + ": unreadable or unsupported audio: " + libraryMessage(sf_strerror(nullptr)),
+                        ToolError::kFailure);
     frameCount = info.frames;
     rate = info.samplerate;
     channelCount = info.channels;
     formatCode = info.format;
-    if (channelCount < 1 || channelCount > 2)
+    const bool picked = firstChannel > 0;
+    if (channelCount < 1 || (channelCount > 2 && !picked) || firstChannel > channelCount ||
+        secondChannel > channelCount)
     {
         const std::string count = std::to_string(channelCount);
         sf_close(file);
         file = nullptr;
-        throw ToolError(filePath + ": " + count + " channels; the plug-in takes mono or stereo audio",
-                        ToolError::kFailure);
+        throw ToolError(filePath + ": " + count + " channels; the plug-in takes mono or stereo audio" +
+                            (channelCount > 1 ? ": pick a pair with --channels (1,2 to " + count + ")" : ""),
+                        picked ? ToolError::kUsage : ToolError::kFailure);
+    }
+    fileChannels = channelCount;
+    if (picked)
+    {
+        leftChannel = firstChannel - 1;
+        rightChannel = secondChannel - 1;
+        channelCount = 2;
     }
     if (rate <= 0 || frameCount < 0)
     {
@@ -115,14 +168,22 @@ AudioFileReader::AudioFileReader(const std::string& path) : filePath(path)
         throw ToolError(filePath + ": unsupported audio: no valid sample rate or length", ToolError::kFailure);
     }
     // libsndfile answers about SF_COUNT_MAX for a stream without a length; 2^40 frames are weeks of audio.
-    declared = frameCount >= (int64_t(1) << 40) ? -1 : declaredByHeader(file, frameCount, formatCode, channelCount);
-    chunk.resize(static_cast<size_t>(kChunkFrames) * static_cast<size_t>(channelCount));
+    declared = frameCount >= (int64_t(1) << 40) ? -1 : declaredByHeader(file, frameCount, formatCode, fileChannels);
+    chunk.resize(static_cast<size_t>(kChunkFrames) * static_cast<size_t>(fileChannels));
+    for (int id = SF_STR_FIRST; id <= SF_STR_LAST; ++id)
+    {
+        if (const char* const text = sf_get_string(file, id))
+            tags.strings.emplace_back(id, text);
+    }
+    tags.hasBroadcast = sf_command(file, SFC_GET_BROADCAST_INFO, &tags.broadcast, sizeof(tags.broadcast)) == SF_TRUE;
 }
 
 AudioFileReader::~AudioFileReader()
 {
     if (file != nullptr)
         sf_close(file);
+    if (spool >= 0)
+        ::close(spool);
 }
 
 void AudioFileReader::fill()
@@ -132,7 +193,7 @@ void AudioFileReader::fill()
     if (chunkFrames < kChunkFrames)
     {
         if (sf_error(file) != SF_ERR_NO_ERROR)
-            throw ToolError(filePath + ": cannot read: " + sf_strerror(file), ToolError::kFailure);
+            throw ToolError(filePath + ": cannot read: " + libraryMessage(sf_strerror(file)), ToolError::kFailure);
         atEnd = true;
     }
     if (chunkFrames < 0)
@@ -152,13 +213,14 @@ int32_t AudioFileReader::read(float* left, float* right, int32_t frames)
             continue;
         }
         const int32_t count = std::min(frames - done, chunkFrames - chunkPosition);
-        const float* source = chunk.data() + static_cast<size_t>(chunkPosition) * static_cast<size_t>(channelCount);
+        const size_t stride = static_cast<size_t>(fileChannels);
+        const float* source = chunk.data() + static_cast<size_t>(chunkPosition) * stride;
         if (channelCount == 2)
         {
             for (int32_t i = 0; i < count; ++i)
             {
-                left[done + i] = source[2 * i];
-                right[done + i] = source[2 * i + 1];
+                left[done + i] = source[stride * i + leftChannel];
+                right[done + i] = source[stride * i + rightChannel];
             }
         }
         else

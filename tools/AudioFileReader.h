@@ -1,22 +1,37 @@
 #pragma once
 
+#include <sndfile.h>
+
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
-typedef struct sf_private_tag SNDFILE;
+/// What libsndfile carries of a file's metadata: its string tags (title, artist, ... by SF_STR_* code) and the
+/// broadcast-WAV chunk with its time reference.
+struct AudioMetadata
+{
+    std::vector<std::pair<int, std::string>> strings;
+    bool hasBroadcast = false;
+    SF_BROADCAST_INFO broadcast = {};
+};
+
+/// libsndfile's message for a failure without its decoration ("System error : ", the final full stop).
+std::string libraryMessage(const char* text);
 
 /// An audio file read through libsndfile (WAV, AIFF, FLAC and the other formats it knows), one or two channels,
-/// delivered as two channels of 32-bit float samples: a mono file feeds both. The path "-" reads standard input.
+/// delivered as two channels of 32-bit float samples: a mono file feeds both. The path "-" reads standard input; a
+/// pipe is first copied into an unnamed spool file, since FLAC and other formats must seek to be read.
 /// The file is read in chunks of kChunkFrames, whatever the length of the blocks asked for.
 class AudioFileReader
 {
 public:
     static constexpr int32_t kChunkFrames = 16384;
 
-    /// Opens path. Throws ToolError naming the file when it is missing, unreadable, not audio, or has more than two
-    /// channels.
-    explicit AudioFileReader(const std::string& path);
+    /// Opens path. With firstChannel and secondChannel (counted from 1; 0: none), those two channels of the file are
+    /// read as left and right. Throws ToolError naming the file when it is missing, unreadable or not audio, when it
+    /// has more than two channels and no pair is picked, or when a picked channel is not in it (usage).
+    explicit AudioFileReader(const std::string& path, int firstChannel = 0, int secondChannel = 0);
     ~AudioFileReader();
 
     AudioFileReader(const AudioFileReader&) = delete;
@@ -28,6 +43,8 @@ public:
     int sampleRate() const { return rate; }
     int channels() const { return channelCount; }
     int format() const { return formatCode; }
+    /// The file's tags and broadcast chunk.
+    const AudioMetadata& metadata() const { return tags; }
     /// True when the length is unknown: a stream from a pipe that does not say it. Then frames() means nothing.
     bool unknownLength() const { return declared < 0; }
     /// The frames the file's header declares; more than can be read from a file cut short (a partial download or
@@ -46,10 +63,15 @@ private:
 
     std::string filePath;
     SNDFILE* file = nullptr;
+    AudioMetadata tags;
+    int spool = -1;
     int64_t frameCount = 0;
     int64_t declared = 0;
     int rate = 0;
-    int channelCount = 0;
+    int channelCount = 0; // as delivered: the file's, or 2 for a picked pair
+    int fileChannels = 0;
+    int leftChannel = 0;
+    int rightChannel = 1;
     int formatCode = 0;
     bool atEnd = false;
     int64_t readCount = 0;

@@ -21,15 +21,27 @@ struct Container
     int major;
     const char* name;
     bool sizes32; // sizes held in 32 bits: 4 GiB at most
+    int codec;    // the fixed encoding of a lossy format; 0 for containers of plain samples
 };
 
 const Container kContainers[] = {
-    {"wav", SF_FORMAT_WAV, "WAV", true},     {"aif", SF_FORMAT_AIFF, "AIFF", true},
-    {"aiff", SF_FORMAT_AIFF, "AIFF", true},  {"flac", SF_FORMAT_FLAC, "FLAC", false},
-    {"w64", SF_FORMAT_W64, "W64", false},    {"caf", SF_FORMAT_CAF, "CAF", false},
-    {"au", SF_FORMAT_AU, "AU", true},        {"rf64", SF_FORMAT_RF64, "RF64", false},
-    {nullptr, SF_FORMAT_WAVEX, "WAV", true},
+    {"wav", SF_FORMAT_WAV, "WAV", true, 0},
+    {"aif", SF_FORMAT_AIFF, "AIFF", true, 0},
+    {"aiff", SF_FORMAT_AIFF, "AIFF", true, 0},
+    {"flac", SF_FORMAT_FLAC, "FLAC", false, 0},
+    {"w64", SF_FORMAT_W64, "W64", false, 0},
+    {"caf", SF_FORMAT_CAF, "CAF", false, 0},
+    {"au", SF_FORMAT_AU, "AU", true, 0},
+    {"rf64", SF_FORMAT_RF64, "RF64", false, 0},
+    {"ogg", SF_FORMAT_OGG, "Ogg", false, SF_FORMAT_VORBIS},
+    {"opus", SF_FORMAT_OGG, "Ogg", false, SF_FORMAT_OPUS},
+    {"mp3", SF_FORMAT_MPEG, "MP3", false, SF_FORMAT_MPEG_LAYER_III},
+    {nullptr, SF_FORMAT_WAVEX, "WAV", true, 0},
 };
+
+const char* const kStringNames[] = {"",      "title",   "copyright",   "software", "artist", "comment", "date",
+                                    "album", "license", "tracknumber", "",         "",       "",        "",
+                                    "",      "",        "genre"};
 
 struct SampleFormat
 {
@@ -40,11 +52,18 @@ struct SampleFormat
 };
 
 const SampleFormat kSampleFormats[] = {
-    {"float", SF_FORMAT_FLOAT, "32-bit float", 33},  {"pcm16", SF_FORMAT_PCM_16, "16-bit PCM", 16},
-    {"pcm24", SF_FORMAT_PCM_24, "24-bit PCM", 24},   {"pcm32", SF_FORMAT_PCM_32, "32-bit PCM", 32},
-    {nullptr, SF_FORMAT_DOUBLE, "64-bit float", 64}, {nullptr, SF_FORMAT_PCM_S8, "8-bit PCM", 8},
-    {nullptr, SF_FORMAT_PCM_U8, "8-bit PCM", 8},     {nullptr, SF_FORMAT_ULAW, "u-law", 8},
+    {"float", SF_FORMAT_FLOAT, "32-bit float", 33},
+    {"pcm16", SF_FORMAT_PCM_16, "16-bit PCM", 16},
+    {"pcm24", SF_FORMAT_PCM_24, "24-bit PCM", 24},
+    {"pcm32", SF_FORMAT_PCM_32, "32-bit PCM", 32},
+    {nullptr, SF_FORMAT_DOUBLE, "64-bit float", 64},
+    {nullptr, SF_FORMAT_PCM_S8, "8-bit PCM", 8},
+    {nullptr, SF_FORMAT_PCM_U8, "8-bit PCM", 8},
+    {nullptr, SF_FORMAT_ULAW, "u-law", 8},
     {nullptr, SF_FORMAT_ALAW, "A-law", 8},
+    {nullptr, SF_FORMAT_VORBIS, "Vorbis", 0},
+    {nullptr, SF_FORMAT_OPUS, "Opus", 0},
+    {nullptr, SF_FORMAT_MPEG_LAYER_III, "MPEG Layer III", 0},
 };
 
 // PCM from widest to narrowest.
@@ -106,12 +125,28 @@ OutputFormat AudioFileWriter::choose(const std::string& path, const std::string&
             chosen = &c;
     }
     if (chosen == nullptr && !type.empty())
-        throw ToolError("--type " + type + ": use wav, aiff, flac, w64, caf, au or rf64", ToolError::kUsage);
-    if (chosen == nullptr)
-        throw ToolError(path + (path == "-" ? ": give the format of standard output with --type (flac or au for a pipe)"
-                                            : ": cannot tell the audio format from the name; end it in .wav, .aiff, "
-                                              ".flac, .w64, .caf, .au or .rf64"),
+        throw ToolError("--type " + type + ": use wav, aiff, flac, w64, caf, au, rf64, ogg, opus or mp3",
                         ToolError::kUsage);
+    if (chosen == nullptr)
+        throw ToolError(path + (path == "-" ? ": give the format of standard output with --type"
+                                            : ": cannot tell the audio format from the name; end it in .wav, .aiff, "
+                                              ".flac, .w64, .caf, .au, .rf64, .ogg, .opus or .mp3"),
+                        ToolError::kUsage);
+    if (chosen->codec != 0)
+    {
+        if (!sampleFormat.empty())
+            throw ToolError("--format " + sampleFormat + ": " + path + " is " + findSample(chosen->codec)->name +
+                                ", which has no sample format to choose; set --quality instead",
+                            ToolError::kUsage);
+        if (!holds(chosen->major | chosen->codec, sampleRate))
+            throw ToolError(path + ": " + findSample(chosen->codec)->name + " cannot be written at " +
+                                std::to_string(sampleRate) + " Hz" +
+                                (chosen->codec == SF_FORMAT_OPUS ? " (Opus takes 8, 12, 16, 24 or 48 kHz)" : ""),
+                            ToolError::kUsage);
+        OutputFormat result;
+        result.format = chosen->major | chosen->codec;
+        return result;
+    }
 
     OutputFormat result;
     const int major = chosen->major;
@@ -207,26 +242,39 @@ int AudioFileWriter::sampleBytes(int format)
     }
 }
 
-AudioFileWriter::AudioFileWriter(const std::string& path, int format, int sampleRate, bool wavWhenSmall, bool noClobber)
-    : temporary(path, noClobber), formatCode(format), downgrades(wavWhenSmall)
+AudioFileWriter::AudioFileWriter(const std::string& path, int format, int sampleRate, bool wavWhenSmall, bool noClobber,
+                                 int channels)
+    : temporary(path, noClobber), formatCode(format), downgrades(wavWhenSmall), channelCount(channels)
 {
     SF_INFO info{};
     info.format = format;
-    info.channels = 2;
+    info.channels = channels;
     info.samplerate = sampleRate;
     const int subtype = format & SF_FORMAT_SUBMASK;
     isFloat = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
-    struct stat status = {};
-    const bool pipe =
-        fstat(temporary.descriptor(), &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode));
+    switch (subtype)
+    {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+        pcmBits = 8;
+        break;
+    case SF_FORMAT_PCM_16:
+        pcmBits = 16;
+        break;
+    case SF_FORMAT_PCM_24:
+        pcmBits = 24;
+        break;
+    case SF_FORMAT_PCM_32:
+        pcmBits = 32;
+        break;
+    default:
+        pcmBits = 0;
+    }
     file = sf_open_fd(temporary.descriptor(), SFM_WRITE, &info, SF_FALSE); // the temporary file keeps the descriptor
     if (file == nullptr)
-    {
-        throw ToolError(temporary.targetName() + ": cannot write audio: " + sf_strerror(nullptr) +
-                            (pipe ? " (a pipe takes FLAC and AU; write WAV and the others into a file)" : ""),
+        throw ToolError(temporary.targetName() + ": cannot write audio: " + libraryMessage(sf_strerror(nullptr)),
                         ToolError::kFailure);
-    }
-    if (!isFloat)
+    if (!isFloat && pcmBits == 0)
         sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     // No PEAK chunk: the summary reports the peak, and scanning every sample for it a second time costs a tenth of
     // a render.
@@ -239,6 +287,39 @@ AudioFileWriter::AudioFileWriter(const std::string& path, int format, int sample
     if (sizes32 && sampleBytes(format) > 0)
         maxFrames = kMaxDataBytes32 / (2 * sampleBytes(format));
     interleaved.resize(static_cast<size_t>(kChunkFrames) * 2);
+    quantised.resize(pcmBits > 0 ? interleaved.size() : 0);
+}
+
+void AudioFileWriter::setQuality(double quality)
+{
+    const Container* const c = container(formatCode);
+    if (c == nullptr || c->codec == 0)
+        throw ToolError("--quality applies to .ogg, .opus and .mp3 outputs; " + temporary.targetName() + " is " +
+                            describe(formatCode),
+                        ToolError::kUsage);
+    sf_command(file, SFC_SET_VBR_ENCODING_QUALITY, &quality, sizeof(quality));
+}
+
+std::string AudioFileWriter::passMetadata(const AudioMetadata& metadata)
+{
+    std::vector<std::string> dropped;
+    for (const auto& [id, text] : metadata.strings)
+    {
+        if (sf_set_string(file, id, text.c_str()) != 0)
+            dropped.push_back(id >= 0 && id <= SF_STR_LAST ? kStringNames[id] : "tag");
+    }
+    if (metadata.hasBroadcast)
+    {
+        SF_BROADCAST_INFO broadcast = metadata.broadcast;
+        if (sf_command(file, SFC_SET_BROADCAST_INFO, &broadcast, sizeof(broadcast)) != SF_TRUE)
+            dropped.push_back("broadcast chunk (bext, with its time reference)");
+    }
+    if (dropped.empty())
+        return "";
+    std::string names;
+    for (size_t i = 0; i < dropped.size(); ++i)
+        names += (i == 0 ? "" : ", ") + dropped[i];
+    return temporary.targetName() + ": " + describe(formatCode) + " holds no " + names + "; not passed on";
 }
 
 AudioFileWriter::~AudioFileWriter()
@@ -260,23 +341,14 @@ void AudioFileWriter::write(const float* left, const float* right, int32_t frame
     while (done < frames)
     {
         const int32_t count = std::min(frames - done, kChunkFrames - pending);
-        float* const target = interleaved.data() + static_cast<size_t>(pending) * 2;
-        if (isFloat)
+        float* const target = interleaved.data() + static_cast<size_t>(pending) * channelCount;
+        const float* const sources[2] = {left, right};
+        for (int32_t i = 0; i < count; ++i)
         {
-            for (int32_t i = 0; i < count; ++i)
+            for (int c = 0; c < channelCount; ++c)
             {
-                target[2 * i] = left[done + i];
-                target[2 * i + 1] = right[done + i];
-            }
-        }
-        else
-        {
-            for (int32_t i = 0; i < count; ++i)
-            {
-                const float l = left[done + i];
-                const float r = right[done + i];
-                target[2 * i] = std::isfinite(l) ? l : 0.0f;
-                target[2 * i + 1] = std::isfinite(r) ? r : 0.0f;
+                const float x = sources[c][done + i];
+                target[channelCount * i + c] = isFloat || std::isfinite(x) ? x : 0.0f;
             }
         }
         pending += count;
@@ -286,21 +358,57 @@ void AudioFileWriter::write(const float* left, const float* right, int32_t frame
     }
 }
 
+double AudioFileWriter::nextUniform()
+{
+    // xorshift64*: a fixed sequence, so that the same render gives the same file.
+    noiseState ^= noiseState >> 12;
+    noiseState ^= noiseState << 25;
+    noiseState ^= noiseState >> 27;
+    return static_cast<double>((noiseState * 2685821657736338717ull) >> 11) * 0x1.0p-53 - 0.5;
+}
+
 void AudioFileWriter::flush()
 {
-    if (pending > 0 && sf_writef_float(file, interleaved.data(), pending) != pending)
-        throw ToolError(temporary.targetName() + ": cannot write: " + sf_strerror(file), ToolError::kFailure);
+    const size_t samples = static_cast<size_t>(pending) * static_cast<size_t>(channelCount);
+    sf_count_t written = 0;
+    if (pcmBits > 0)
+    {
+        // libsndfile takes the upper bits of an int: the sample is rounded here, to its own width.
+        const double steps = std::ldexp(1.0, pcmBits - 1);
+        const bool noise = dither && pcmBits < 32;
+        for (size_t i = 0; i < samples; ++i)
+        {
+            double scaled = static_cast<double>(interleaved[i]) * steps;
+            if (noise)
+                scaled += nextUniform() + nextUniform();
+            const double step = std::min(std::max(std::nearbyint(scaled), -steps), steps - 1.0);
+            quantised[i] = static_cast<int>(static_cast<int64_t>(step) * (int64_t(1) << (32 - pcmBits)));
+        }
+        written = sf_writef_int(file, quantised.data(), pending);
+    }
+    else
+        written = sf_writef_float(file, interleaved.data(), pending);
+    if (pending > 0 && written != pending)
+        throw ToolError(temporary.targetName() + ": cannot write: " + libraryMessage(sf_strerror(file)),
+                        ToolError::kFailure);
     framesWritten += pending;
     pending = 0;
 }
 
-void AudioFileWriter::commit()
+void AudioFileWriter::finish()
 {
     flush();
     const int closed = sf_close(file);
     file = nullptr;
     if (closed != 0)
-        throw ToolError(temporary.targetName() + ": cannot write: " + sf_error_number(closed), ToolError::kFailure);
+        throw ToolError(temporary.targetName() + ": cannot write: " + libraryMessage(sf_error_number(closed)),
+                        ToolError::kFailure);
+}
+
+void AudioFileWriter::commit()
+{
+    if (file != nullptr)
+        finish();
     temporary.commit();
 }
 

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "tools/AudioFileReader.h"
 #include "tools/TemporaryFile.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
-
-typedef struct sf_private_tag SNDFILE;
 
 /// The format of an output file and how it was chosen.
 struct OutputFormat
@@ -16,10 +15,12 @@ struct OutputFormat
     std::string narrowing;     // why the samples are narrower than the input's; empty when they are not
 };
 
-/// A stereo audio file written through libsndfile into a temporary file beside the target and renamed onto it by
-/// commit(); a writer destroyed before commit() leaves no file. The target "-" is standard output, written directly.
-/// Frames are collected and written in chunks of kChunkFrames. Float output keeps every sample as it is; PCM output
-/// clips at full scale and writes non-finite samples as 0.
+/// A mono or stereo audio file written through libsndfile into a temporary file beside the target and renamed onto it
+/// by commit(); a writer destroyed before commit() leaves no file. The target "-" is standard output. Frames are
+/// collected and written in chunks of kChunkFrames. Float output and the lossy codecs keep every sample as it is. PCM
+/// output is rounded to the nearest step, after TPDF dither of one step peak to peak (two uniform values of half a
+/// step each, from a fixed seed, so that a render repeats) unless dither is off, and clipped at full scale;
+/// non-finite samples are written as 0.
 class AudioFileWriter
 {
 public:
@@ -47,18 +48,28 @@ public:
     /// Creates the temporary file for path. Throws ToolError naming path when it cannot be written. With
     /// wavWhenSmall, an RF64 format is written as plain WAV when it stays below 4 GiB.
     AudioFileWriter(const std::string& path, int format, int sampleRate, bool wavWhenSmall = false,
-                    bool noClobber = false);
+                    bool noClobber = false, int channels = 2);
     ~AudioFileWriter();
 
     AudioFileWriter(const AudioFileWriter&) = delete;
     AudioFileWriter& operator=(const AudioFileWriter&) = delete;
 
+    /// Settings that come before the first frame: dither on or off, the lossy codecs' quality from 0 (smallest) to
+    /// 1 (best; throws ToolError (usage) for other formats), and the input's metadata, answering a warning that
+    /// names what the format cannot hold (empty when everything passed).
+    void setDither(bool on) { dither = on; }
+    void setQuality(double quality);
+    std::string passMetadata(const AudioMetadata& metadata);
+
     /// Appends frames of the two channels. Throws ToolError naming the target when writing fails or when the file
     /// would pass the 4 GiB its container can hold.
     void write(const float* left, const float* right, int32_t frames);
-    /// Finishes the file and renames it onto the target. Throws ToolError naming the target.
+    /// Completes the file's contents, then commit() renames it onto the target. Throw ToolError naming the target.
+    void finish();
     void commit();
 
+    /// True when the samples are rounded to 8, 16 or 24 bits, where dither applies.
+    bool dithers() const { return pcmBits > 0 && pcmBits < 32; }
     /// True when the format holds floating-point samples.
     bool floatingPoint() const { return isFloat; }
     /// The format as written ("WAV, 32-bit float"); an RF64 that stayed small enough for WAV says "WAV".
@@ -66,6 +77,7 @@ public:
 
 private:
     void flush();
+    double nextUniform(); // uniform in [-0.5, 0.5)
 
     TemporaryFile temporary;
     SNDFILE* file = nullptr;
@@ -74,6 +86,11 @@ private:
     bool downgrades = false;
     int64_t maxFrames = 0; // 0: no limit
     int64_t framesWritten = 0;
+    int channelCount = 2;
+    int pcmBits = 0; // 0: samples written as float
+    bool dither = true;
+    uint64_t noiseState = 0x9E3779B97F4A7C15ull;
     std::vector<float> interleaved;
+    std::vector<int> quantised;
     int32_t pending = 0; // frames in interleaved
 };

@@ -1,9 +1,15 @@
 #include "tools/CommandLine.h"
 
+#include "effect/FactoryPresets.h"
 #include "tools/TextUtilities.h"
 #include "tools/ToolError.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <functional>
 
 namespace
 {
@@ -18,22 +24,8 @@ double secondsIn(const std::string& option, const std::string& text, double maxi
     const auto value = parseSeconds(text);
     if (!value || *value > maximum)
         fail(option + " " + text + ": give a time from 0 to " + std::to_string(static_cast<int>(maximum)) +
-             " s (\"2\", \"2s\" or \"250ms\")");
+             " s (\"2\", \"2s\", \"250ms\" or \"1:30.5\")");
     return *value;
-}
-
-// The long spelling of an option, so that "-q" and "--quiet" count as one.
-std::string canonical(const std::string& option)
-{
-    if (option == "-h")
-        return "--help";
-    if (option == "-V")
-        return "--version";
-    if (option == "-q")
-        return "--quiet";
-    if (option == "-v")
-        return "--verbose";
-    return option;
 }
 
 double numberIn(const std::string& option, const std::string& text, double minimum, double maximum, const char* what)
@@ -65,130 +57,171 @@ void parseTimeSignature(const std::string& text, TransportSettings& transport)
     transport.denominator = static_cast<int32_t>(*denominator);
 }
 
-// The switch an option without a value turns on; null for other options.
-bool* flagFor(const std::string& option, RenderOptions& options)
-{
-    if (option == "-h" || option == "--help")
-        return &options.help;
-    if (option == "-V" || option == "--version")
-        return &options.version;
-    if (option == "--no-clobber")
-        return &options.noClobber;
-    if (option == "--info")
-        return &options.info;
-    if (option == "--json")
-        return &options.json;
-    if (option == "-q" || option == "--quiet")
-        return &options.quiet;
-    if (option == "-v" || option == "--verbose")
-        return &options.verbose;
-    if (option == "--stopped")
-        return &options.transport.stopped;
-    if (option == "--preroll-rolling")
-        return &options.transport.prerollRolling;
-    return nullptr;
-}
-
 } // namespace
+
+std::string presetList()
+{
+    std::vector<std::string> names;
+    for (int32_t i = 0; i < kFactoryPresetCount; ++i)
+        names.push_back(kFactoryPresets[i].name);
+    return quotedList(names);
+}
 
 RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
 {
     RenderOptions options;
     std::vector<std::string> files;
-    std::vector<std::string> given; // options given so far, in their long spelling
-    auto has = [&given](const char* option) { return std::find(given.begin(), given.end(), option) != given.end(); };
-    bool optionsEnded = false;
-    for (size_t i = 0; i < arguments.size(); ++i)
+    CLI::App app;
+    app.set_help_flag();
+    app.allow_extras(false);
+    auto flag = [&app](const std::string& names, bool& target)
+    { return app.add_flag(names, target)->disable_flag_override(); };
+    // Each value goes through its check as it comes; a repeated option thus takes the later value.
+    auto valued = [&app](const std::string& names, std::function<void(const std::string&)> take)
+    { return app.add_option(names)->each(take)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll); };
+    flag("-h,--help", options.help);
+    flag("-V,--version", options.version);
+    flag("--no-clobber", options.noClobber);
+    flag("--info", options.info);
+    flag("--json", options.json);
+    flag("-q,--quiet", options.quiet);
+    flag("-v,--verbose", options.verbose);
+    flag("--stopped", options.transport.stopped);
+    flag("--preroll-rolling", options.transport.prerollRolling);
+    flag("--no-settle", options.noSettle);
+    valued("--preset",
+           [&](const std::string& v)
+           {
+               options.preset = nullptr;
+               for (int32_t i = 0; i < kFactoryPresetCount; ++i)
+               {
+                   if (equalsIgnoringCase(trimmed(v), kFactoryPresets[i].name))
+                       options.preset = &kFactoryPresets[i];
+               }
+               if (options.preset == nullptr)
+                   fail("--preset " + v + ": the presets are " + presetList() + " (see --info)");
+           });
+    valued("--channels",
+           [&](const std::string& v)
+           {
+               const std::vector<std::string> parts = splitAt(v, ',');
+               const auto left = parts.size() == 2 ? parseInteger(parts[0], 1, 1024) : std::nullopt;
+               const auto right = parts.size() == 2 ? parseInteger(parts[1], 1, 1024) : std::nullopt;
+               if (!left || !right)
+                   fail("--channels " + v + ": give two of the input's channels, counted from 1, as L,R (\"1,2\")");
+               options.channelPair[0] = static_cast<int>(*left);
+               options.channelPair[1] = static_cast<int>(*right);
+           });
+    valued("-o,--output-folder", [&](const std::string& v) { options.outputFolder = v; });
+    valued("--plugin", [&](const std::string& v) { options.pluginPath = v; });
+    valued("--set", [&](const std::string& v) { options.sets.push_back(v); });
+    valued("--automate", [&](const std::string& v) { options.automations.push_back(v); });
+    valued("--response", [&](const std::string& v) { options.responsePath = v; });
+    valued("--format", [&](const std::string& v) { options.sampleFormat = v; });
+    valued("--type", [&](const std::string& v) { options.container = v; });
+    valued("--dither",
+           [&](const std::string& v)
+           {
+               if (v != "none" && v != "tpdf")
+                   fail("--dither " + v + ": use tpdf (the default) or none");
+               options.dither = v == "tpdf";
+               options.ditherGiven = true;
+           });
+    valued("--quality", [&](const std::string& v)
+           { options.quality = numberIn("--quality", v, 0.0, 1.0, "give a quality from 0 (smallest) to 1 (best)"); });
+    valued("--tempo", [&](const std::string& v)
+           { options.transport.tempoBpm = numberIn("--tempo", v, 1.0, 999.0, "give a tempo from 1 to 999 BPM"); });
+    valued("--time-signature", [&](const std::string& v) { parseTimeSignature(v, options.transport); });
+    valued("--start",
+           [&](const std::string& v) {
+               options.transport.startQuarters = numberIn("--start", v, -1e9, 1e9, "give a position in quarter notes");
+           });
+    valued("--ppq-resolution",
+           [&](const std::string& v)
+           {
+               options.transport.ppqResolution = integerIn("--ppq-resolution", v, 0, 1000000,
+                                                           "give steps per quarter note from 0 (exact) to 1000000");
+           });
+    valued("--block-size", [&](const std::string& v)
+           { options.blockSize = integerIn("--block-size", v, 1, 65536, "give a block size from 1 to 65536 frames"); });
+    valued("--first-block", [&](const std::string& v)
+           { options.firstBlock = integerIn("--first-block", v, 1, 65536, "give a length from 1 to 65536 frames"); });
+    valued("--preroll", [&](const std::string& v) { options.prerollSeconds = secondsIn("--preroll", v, 3600.0); });
+    valued("--tail", [&](const std::string& v) { options.tailSeconds = secondsIn("--tail", v, 3600.0); });
+    valued("--sample-rate",
+           [&](const std::string& v)
+           {
+               const auto hz = parseHertz(v);
+               if (!hz || *hz != std::floor(*hz) || *hz < 1000.0 || *hz > 768000.0)
+                   fail("--sample-rate " + v + ": give a rate from 1000 to 768000 Hz (\"48000\", \"44.1k\")");
+               options.sampleRate = *hz;
+               options.sampleRateGiven = true;
+           });
+    app.add_option("files", files);
+
+    // The help text or the version, whatever else the line holds.
+    for (const std::string& argument : arguments)
     {
-        std::string option = arguments[i];
-        if (optionsEnded || option.size() < 2 || option[0] != '-')
-        {
-            files.push_back(option);
-            continue;
-        }
-        if (option == "--")
-        {
-            optionsEnded = true;
-            continue;
-        }
-        // "--name=value" and "--name value" alike.
-        std::string value;
-        bool hasInlineValue = false;
-        const size_t equals = option.find('=');
-        if (option.compare(0, 2, "--") == 0 && equals != std::string::npos)
-        {
-            value = option.substr(equals + 1);
-            option = option.substr(0, equals);
-            hasInlineValue = true;
-        }
-        auto takeValue = [&]() -> std::string
-        {
-            if (hasInlineValue)
-                return value;
-            if (i + 1 >= arguments.size())
-                fail(option + " needs a value");
-            return arguments[++i];
-        };
-        auto noValue = [&]()
-        {
-            if (hasInlineValue)
-                fail(option + " takes no value");
-        };
-
-        // One rule for every option: it is given once. --set and --automate are given once per parameter.
-        const std::string name = canonical(option);
-        if (name != "--set" && name != "--automate")
-        {
-            if (has(name.c_str()) && !options.help && !options.version)
-                fail(name + " is given twice; give each option once");
-            given.push_back(name);
-        }
-        if (bool* const flag = flagFor(option, options))
-        {
-            noValue();
-            *flag = true;
-            if (options.help || options.version)
-                return options; // the help text or the version, whatever else the line holds
-        }
-        else if (option == "--plugin")
-            options.pluginPath = takeValue();
-        else if (option == "--set")
-            options.sets.push_back(takeValue());
-        else if (option == "--automate")
-            options.automations.push_back(takeValue());
-        else if (option == "--response")
-            options.responsePath = takeValue();
-        else if (option == "--format")
-            options.sampleFormat = takeValue();
-        else if (option == "--type")
-            options.container = takeValue();
-        else if (option == "--tempo")
-            options.transport.tempoBpm = numberIn(option, takeValue(), 1.0, 999.0, "give a tempo from 1 to 999 BPM");
-        else if (option == "--time-signature")
-            parseTimeSignature(takeValue(), options.transport);
-        else if (option == "--start")
-            options.transport.startQuarters =
-                numberIn(option, takeValue(), -1e9, 1e9, "give a position in quarter notes");
-        else if (option == "--ppq-resolution")
-            options.transport.ppqResolution =
-                integerIn(option, takeValue(), 0, 1000000, "give steps per quarter note from 0 (exact) to 1000000");
-        else if (option == "--block-size")
-            options.blockSize = integerIn(option, takeValue(), 1, 65536, "give a block size from 1 to 65536 frames");
-        else if (option == "--first-block")
-            options.firstBlock = integerIn(option, takeValue(), 1, 65536, "give a length from 1 to 65536 frames");
-        else if (option == "--preroll")
-            options.prerollSeconds = secondsIn(option, takeValue(), 3600.0);
-        else if (option == "--tail")
-            options.tailSeconds = secondsIn(option, takeValue(), 3600.0);
-        else if (option == "--sample-rate")
-        {
-            options.sampleRate = integerIn(option, takeValue(), 1000, 768000, "give a rate from 1000 to 768000 Hz");
-            options.sampleRateGiven = true;
-        }
-        else
-            fail("unknown option " + option + " (see --help)");
+        if (argument == "--")
+            break;
+        options.help = options.help || argument == "-h" || argument == "--help";
+        options.version = options.version || argument == "-V" || argument == "--version";
     }
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend()); // CLI11 takes them last first
+    if (options.help || options.version)
+    {
+        // The rest counts only for the plug-in that --version names.
+        RenderOptions rest;
+        try
+        {
+            app.parse(reversed);
+            rest = options;
+        }
+        catch (const std::exception&)
+        {
+        }
+        rest.help = options.help;
+        rest.version = options.version;
+        return rest;
+    }
+    try
+    {
+        app.parse(reversed);
+    }
+    catch (const CLI::ExtrasError& error)
+    {
+        const std::string text = error.what(); // "The following argument was not expected: --bogus"
+        const std::string extra = text.substr(text.rfind(": ") + 2);
+        fail("unknown option " + extra.substr(0, extra.find(' ')) + " (see --help)");
+    }
+    catch (const CLI::ArgumentMismatch& error)
+    {
+        const std::string text = error.what(); // "info was given a disallowed flag override" or "--tempo: ..."
+        if (text.find("flag override") != std::string::npos)
+            fail("--" + text.substr(0, text.find(' ')) + " takes no value");
+        fail(text.substr(0, text.find(':')) + " needs a value");
+    }
+    catch (const CLI::ParseError& error)
+    {
+        fail(error.what());
+    }
+    auto has = [&app](const char* option) { return app.count(option) > 0; };
 
+    if (!options.outputFolder.empty())
+    {
+        if (files.empty())
+            fail("-o " + options.outputFolder + ": give the INPUT files to render into it");
+        for (const std::string& file : files)
+        {
+            if (file == "-")
+                fail("-o FOLDER renders files; standard input has no name to give its output");
+        }
+        if (!options.responsePath.empty() || options.info || !options.container.empty())
+            fail("-o FOLDER renders files only; give --info, --response and --type without it");
+        options.batchInputs = files;
+        files = {files.front(),
+                 std::filesystem::path(options.outputFolder) / std::filesystem::path(files.front()).filename()};
+    }
     if (files.size() == 2)
     {
         options.inputPath = files[0];
@@ -202,20 +235,26 @@ RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
         fail("give INPUT and OUTPUT, or --info, or --response FILE.csv (see --help)");
     // Options that would do nothing with the others are errors, not silently dropped.
     const bool renders = !options.inputPath.empty();
-    const char* const renderOnly[] = {"--format", "--type", "--tail", "--no-clobber"};
+    const char* const renderOnly[] = {"--format", "--type",    "--tail",    "--no-clobber",
+                                      "--dither", "--quality", "--channels"};
     for (const char* option : renderOnly)
     {
         if (!renders && has(option))
             fail(std::string(option) + " applies to a render; give INPUT and OUTPUT");
     }
-    const char* const processingOnly[] = {"--preroll",     "--preroll-rolling", "--block-size",
-                                          "--first-block", "--tempo",           "--time-signature",
-                                          "--start",       "--stopped",         "--ppq-resolution"};
+    const char* const processingOnly[] = {"--preroll",        "--preroll-rolling", "--block-size", "--first-block",
+                                          "--tempo",          "--time-signature",  "--start",      "--stopped",
+                                          "--ppq-resolution", "--no-settle"};
     for (const char* option : processingOnly)
     {
         if (!renders && options.responsePath.empty() && has(option))
             fail(std::string(option) + " has no effect on --info; it applies to a render or --response");
     }
+    if (options.json && options.quiet)
+        fail("--json and --quiet contradict each other: --quiet drops the reports that --json prints");
+    if (options.quiet && !renders && options.responsePath.empty())
+        fail("--quiet has no effect on --info alone: it drops the progress bar and the summaries of a render and "
+             "--response");
     if (options.transport.prerollRolling && !(options.prerollSeconds > 0.0))
         fail("--preroll-rolling applies to a pre-roll; give --preroll TIME too");
     if (options.transport.prerollRolling && options.transport.stopped)
@@ -223,7 +262,7 @@ RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
     if (!options.container.empty() && options.outputPath != "-")
         fail("--type applies to OUTPUT \"-\" (standard output); a file's extension gives its format");
     if (renders && options.outputPath == "-" && options.container.empty())
-        fail("OUTPUT \"-\" (standard output) needs --type: flac or au for a pipe, any type for a file");
+        fail("OUTPUT \"-\" (standard output) needs --type: wav, aiff, flac, w64, caf, au, rf64, ogg, opus or mp3");
     if (options.noClobber && options.outputPath == "-")
         fail("--no-clobber applies to an OUTPUT file, not to standard output");
     if (!options.inputPath.empty() && options.sampleRateGiven)
@@ -237,6 +276,7 @@ RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
 std::string CommandLine::usage()
 {
     return R"(usage: tessaloom-render [OPTIONS] INPUT OUTPUT
+       tessaloom-render [OPTIONS] -o FOLDER INPUT...
        tessaloom-render --info [--json] [--set NAME=VALUE ...]
        tessaloom-render --response FILE.csv [OPTIONS] [INPUT OUTPUT]
 
@@ -244,19 +284,31 @@ Renders an audio file through the Tessaloom plug-in, loaded and driven as a DAW 
 
 Files
   INPUT                  mono or stereo audio (WAV, AIFF, FLAC, ...); a mono input feeds both plug-in inputs;
+                         more channels need --channels
                          "-" reads standard input (a format that says its length, such as WAV or AIFF)
-  OUTPUT                 stereo audio; the format follows the extension (.wav .aiff .flac .w64 .caf .au .rf64);
-                         a .wav that may pass 4 GiB is written as RF64; "-" writes standard output (needs --type)
+  OUTPUT                 audio, mono for a mono input, else stereo; the format follows the extension (.wav .aiff
+                         .flac .w64 .caf .au .rf64 .ogg .opus .mp3); a .wav that may pass 4 GiB is written as RF64;
+                         "-" writes standard output (needs --type; a pipe takes every format)
   --format F             float, pcm16, pcm24 or pcm32, any case (default: the input's sample format when the
                          container holds it, else float, else the container's widest PCM; a warning says when
                          that holds less than the input)
-  --type T               the format of OUTPUT "-": wav, aiff, flac, w64, caf, au or rf64 (a pipe takes flac, au)
+  --type T               the format of OUTPUT "-": wav, aiff, flac, w64, caf, au, rf64, ogg, opus or mp3
+  --dither D             tpdf (the default: TPDF dither before rounding to 8, 16 or 24 bits) or none (rounding
+                         only); float output is never dithered
+  --quality Q            the quality of .ogg, .opus and .mp3 from 0 (smallest) to 1 (best)
+  --channels L,R         the two channels of INPUT that go to the plug-in, counted from 1 ("3,4")
+  -o, --output-folder F  render each of several INPUT files into folder F under its own name, one summary line
+                         each; exit status 1 if any failed
   --no-clobber           fail instead of replacing an existing OUTPUT
-  --plugin PATH          the plug-in library (default: the one of this build)
+  --plugin PATH          the plug-in library (default: $TESSALOOM_PLUGIN, else the first Tessaloom.so in
+                         ../lib/vst beside this program, this build's, $VST_PATH, ~/.vst, /usr/local/lib/vst,
+                         /usr/lib/vst; --version and --info name the file)
 
 Parameters (names and entries as the plug-in reports them; see --info)
-  --set NAME=VALUE       a normalised value 0..1 ("Filter Freq=0.3"), a frequency ("Filter Freq=1200Hz",
-                         "Filter Freq=LP 1200Hz" in Dual mode) or an entry name ("LFO Sync=Dotted")
+  --preset NAME          start from a factory preset (--info lists them); --set and --automate change single values
+  --set NAME=VALUE       a number as --info shows it ("Filter Reso=2.5", "Filter Freq=1200" or "1.2kHz",
+                         "Filter Freq=LP 1200Hz" in Dual mode), an entry by name or number ("LFO Sync=Dotted",
+                         "LFO Sync=1"), or the normalised value as a percentage ("Filter Reso=50%")
   --automate NAME=T:V,.. linear ramp between time points ("Filter Freq=0s:0.1,8s:0.9"; times in s or ms),
                          written once per block before it is processed
 
@@ -276,7 +328,10 @@ Blocks
                          remainder last
   --preroll-rolling      the transport rolls through the pre-roll towards the start instead (needs --preroll;
                          not with --stopped)
-  --tail TIME            silence appended after the input and written, 0 to 3600 s (default 0)
+  --tail TIME            silence appended after the input and written, 0 to 3600 s (default 0); times
+                         also as mm:ss.s or hh:mm:ss.s
+  --no-settle            start from the plug-in's defaults as a DAW does: without it, the settings are settled
+                         before the first frame (silence in one-frame blocks lets every glide end)
 
 Reports
   --info                 the plug-in's identity and every parameter (after --set) as a generic editor shows them
@@ -284,16 +339,22 @@ Reports
                          with "info", "render" and "response"
   --response FILE.csv    the magnitude response for the settings (impulse at -20 dBFS after one second of
                          settling): frequency_hz,left_db,right_db
-  --sample-rate HZ       the rate for --info and --response without an input, 1000 to 768000 (default 48000)
+  --sample-rate HZ       the rate for --info and --response without an input, 1000 to 768000 ("44.1k" too;
+                         default 48000)
   -q, --quiet            no progress bar and no summary
   -v, --verbose          log every call between host and plug-in on stderr
-  -V, --version          the version
+  -V, --version          the version and the plug-in file found
   -h, --help             this text
 
-Each option is given once (--set and --automate once per parameter); an option given twice, or one that has no
-effect with the others, is an error. Reports go to standard output, or to standard error when the audio does.
+An option given again, or a parameter set again, takes the later value; an option that has no effect with the
+others, or contradicts one, is an error. Reports go to standard output, or to standard error when the audio does.
 
 Exit status: 0 done, 1 a file, the plug-in or standard output failed, 2 the command line is wrong,
 128 + N stopped by signal N (130 Ctrl-C, 129 SIGHUP, 143 SIGTERM; no output is left).
+
+Examples
+  tessaloom-render in.wav out.wav --set "Filter Freq=1200" --set "Filter Reso=2.5"
+  tessaloom-render in.flac out.flac --preset "Synced Wobble" --tempo 128 --tail 2
+  sox in.flac -t wav - | tessaloom-render - - --type flac -q | flac -d -o out.wav -
 )";
 }

@@ -69,7 +69,7 @@ std::vector<std::string> HostSession::checkEntries(const std::vector<ParameterAs
                 continue;
             plugin.setParameter(index, point.normalised);
             const std::string shown = plugin.dispatchText(effGetParamDisplay, index);
-            if (equalsIgnoringCase(trimmed(shown), point.text))
+            if (equalsIgnoringCase(trimmed(shown), point.entryName))
                 continue;
             // The other setting that, put back, lets the entry show again.
             std::string cause;
@@ -80,7 +80,7 @@ std::vector<std::string> HostSession::checkEntries(const std::vector<ParameterAs
                     continue;
                 const float now = plugin.getParameter(other);
                 plugin.setParameter(other, before[j]);
-                if (equalsIgnoringCase(trimmed(plugin.dispatchText(effGetParamDisplay, index)), point.text))
+                if (equalsIgnoringCase(trimmed(plugin.dispatchText(effGetParamDisplay, index)), point.entryName))
                 {
                     plugin.setParameter(other, now);
                     cause = assignments[j].name() + "=" + trimmed(plugin.dispatchText(effGetParamDisplay, other));

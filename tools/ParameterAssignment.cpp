@@ -4,6 +4,8 @@
 #include "tools/TextUtilities.h"
 #include "tools/ToolError.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace
@@ -42,10 +44,10 @@ bool parseFrequency(const std::string& text, std::string& prefix, double& hz)
 std::string valueAdvice(const std::optional<std::string>& frequencyCondition)
 {
     if (!frequencyCondition)
-        return "a normalised value from 0 to 1";
+        return "a number as --info shows it or a normalised value as a percentage (30%)";
     if (frequencyCondition->empty())
-        return "a normalised value from 0 to 1 or a frequency such as 1200Hz";
-    return "a normalised value from 0 to 1, or a frequency once \"" + *frequencyCondition + "\" is set";
+        return "a frequency such as 1200Hz or a normalised value as a percentage (30%)";
+    return "a normalised value as a percentage (30%), or a frequency once \"" + *frequencyCondition + "\" is set";
 }
 
 ParameterAssignment ParameterAssignment::start(const std::string& text, const ParameterCatalogue& catalogue,
@@ -63,6 +65,7 @@ ParameterAssignment ParameterAssignment::start(const std::string& text, const Pa
     assignment.parameterIndex = info->index;
     assignment.parameterName = info->name;
     assignment.entries = info->entries;
+    assignment.shown = *info;
     valueText = text.substr(equals + 1);
     return assignment;
 }
@@ -82,7 +85,7 @@ ParameterAssignment ParameterAssignment::parseAutomation(const std::string& text
     assignment.isAutomation = true;
     for (const std::string& pointText : splitAt(valueText, ','))
     {
-        const size_t colon = pointText.find(':');
+        const size_t colon = pointText.rfind(':'); // the time may be written 1:30
         const auto time = colon == std::string::npos ? std::nullopt : parseSeconds(pointText.substr(0, colon));
         if (!time)
             throw ToolError("\"" + assignment.parameterName + "\": \"" + trimmed(pointText) +
@@ -112,16 +115,68 @@ ParameterAssignment::Point ParameterAssignment::parseValue(const std::string& va
         {
             point.normalised = entry.value;
             point.entry = true;
+            point.entryName = trimmed(entry.name);
             return point;
         }
     }
-    if (const auto number = parseNumber(point.text))
+    const std::string given = "\"" + parameterName + "=" + point.text + "\": ";
+    if (!point.text.empty() && point.text.back() == '%')
     {
-        if (*number < 0.0 || *number > 1.0)
-            throw ToolError("\"" + parameterName + "=" + point.text + "\": a normalised value lies from 0 to 1",
-                            ToolError::kUsage);
-        point.normalised = static_cast<float>(*number);
+        const auto percent = parseNumber(point.text.substr(0, point.text.size() - 1));
+        if (!percent || *percent < 0.0 || *percent > 100.0)
+            throw ToolError(given + "a normalised value lies from 0% to 100%", ToolError::kUsage);
+        point.normalised = static_cast<float>(*percent / 100.0);
         return point;
+    }
+    if (const auto number = shown.showsFrequency ? parseHertz(point.text) : parseNumber(point.text))
+    {
+        if (!entries.empty())
+        {
+            const double last = static_cast<double>(entries.size() - 1);
+            if (*number != std::floor(*number) || *number < 0.0 || *number > last)
+                throw ToolError(given + "give an entry's name or its number from 0 to " + numberText(last) +
+                                    " as --info numbers them (or the normalised value as a percentage, " +
+                                    numberText(*number * 100.0) + "%)",
+                                ToolError::kUsage);
+            point.normalised = entries[static_cast<size_t>(*number)].value;
+            point.entry = true;
+            point.entryName = trimmed(entries[static_cast<size_t>(*number)].name);
+            return point;
+        }
+        if (shown.showsFrequency && *number <= 1.0)
+            throw ToolError(given + "as shown, " + point.text + " would be " + point.text +
+                                " Hz, below any frequency the parameter shows; for the normalised value write " +
+                                numberText(*number * 100.0) + "%",
+                            ToolError::kUsage);
+        if (shown.showsFrequency)
+        {
+            point.frequency = true;
+            point.hz = *number;
+            return point;
+        }
+        if (!shown.showsLinearRange)
+        {
+            if (*number < 0.0 || *number > 1.0)
+                throw ToolError(given + "a normalised value lies from 0 to 1", ToolError::kUsage);
+            point.normalised = static_cast<float>(*number);
+            return point;
+        }
+        const double low = std::min(shown.shownAtZero, shown.shownAtOne);
+        const double high = std::max(shown.shownAtZero, shown.shownAtOne);
+        if (*number >= low && *number <= high)
+        {
+            point.normalised =
+                static_cast<float>((*number - shown.shownAtZero) / (shown.shownAtOne - shown.shownAtZero));
+            return point;
+        }
+        const std::string range = "\"" + parameterName + "\" shows " + numberText(low) + " to " + numberText(high);
+        if (*number >= 0.0 && *number <= 1.0)
+            throw ToolError(given + "as shown, " + point.text + " lies outside: " + range +
+                                "; as a normalised value it " + "would show " +
+                                numberText(shown.shownAtZero + *number * (shown.shownAtOne - shown.shownAtZero)) +
+                                ": write " + numberText(*number * 100.0) + "% for that",
+                            ToolError::kUsage);
+        throw ToolError(given + range, ToolError::kUsage);
     }
     if (parseFrequency(point.text, point.prefix, point.hz))
     {

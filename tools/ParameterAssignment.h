@@ -16,10 +16,13 @@ class FrequencyScale;
 /// condition (as ParameterCatalogue::frequencyCondition answers it) allows.
 std::string valueAdvice(const std::optional<std::string>& frequencyCondition);
 
-/// A value is a normalised number from 0 to 1 ("0.3"); a frequency ("1200Hz", "1.2 kHz", with the half's prefix on a
-/// split knob: "LP 1200Hz"), mapped through the law the parameter shows; or a choice's entry name ("Dotted"),
-/// ignoring case. An automation is a list of time:value points with times in seconds ("8s", "8", "250ms") that do
-/// not go back; between points the normalised value moves linearly, before the first and after the last it holds.
+/// A value is a number as the plug-in shows it ("2.5" for a range 1 to 4 shown at 0 and 1, mapped back along that
+/// line); a frequency ("1200", "1200Hz", "1.2 kHz", with the half's prefix on a split knob: "LP 1200Hz"), mapped
+/// through the law the parameter shows; a choice's entry by name ("Dotted", ignoring case) or number (0 for the
+/// first); or the normalised value as a percentage ("30%"). A bare number outside what the parameter shows that
+/// would be a normalised value is refused with both readings. An automation is a list of time:value points with times
+/// in seconds ("8s", "8", "250ms") that do not go back; between points the normalised value moves linearly, before the
+/// first and after the last it holds.
 class ParameterAssignment
 {
 public:
@@ -52,7 +55,8 @@ public:
         std::string text;
         float normalised = 0.0f;
         bool frequency = false; // a frequency not yet mapped
-        bool entry = false;     // an entry's name
+        bool entry = false;     // an entry, by name or number
+        std::string entryName;  // its name
         std::string prefix;     // the half a frequency names ("LP"), or empty
         double hz = 0.0;
     };
@@ -66,6 +70,7 @@ private:
     int32_t parameterIndex = 0;
     std::string parameterName;
     std::vector<ChoiceEntry> entries;
+    ParameterInfo shown; // how the parameter shows numbers
     bool isAutomation = false;
     std::vector<Point> timeline; // one point for --set
 };

@@ -3,6 +3,7 @@
 #include "tools/PluginInstance.h"
 #include "tools/TextUtilities.h"
 
+#include <cmath>
 #include <optional>
 #include <utility>
 
@@ -89,6 +90,40 @@ std::vector<ChoiceEntry> probeEntriesLogged(PluginInstance& plugin, int32_t inde
     return entries;
 }
 
+// The number shown at a position, when the display is a plain number ("1.00", "0.25").
+std::optional<double> shownNumber(PluginInstance& plugin, int32_t index, float position)
+{
+    plugin.setParameter(index, position);
+    const auto parts = FrequencyScale::parseDisplay(plugin.dispatchText(effGetParamDisplay, index));
+    if (!parts || !parts->prefix.empty() || !parts->unit.empty())
+        return std::nullopt;
+    return parts->number;
+}
+
+// How a continuous parameter shows its value: a frequency, or numbers along a straight line.
+void learnShownRange(PluginInstance& plugin, ParameterInfo& info)
+{
+    if (!info.entries.empty())
+        return;
+    if (ParameterCatalogue::probeFrequencyScale(plugin, info.index))
+    {
+        info.showsFrequency = true;
+        return;
+    }
+    const float original = plugin.getParameter(info.index);
+    const auto low = shownNumber(plugin, info.index, 0.0f);
+    const auto middle = shownNumber(plugin, info.index, 0.5f);
+    const auto high = shownNumber(plugin, info.index, 1.0f);
+    plugin.setParameter(info.index, original);
+    if (low && middle && high && *high != *low &&
+        std::fabs(*middle - (*low + *high) / 2.0) <= 0.01 * std::fabs(*high - *low))
+    {
+        info.showsLinearRange = true;
+        info.shownAtZero = *low;
+        info.shownAtOne = *high;
+    }
+}
+
 } // namespace
 
 ParameterCatalogue::ParameterCatalogue(std::vector<ParameterInfo> parameters) : all(std::move(parameters))
@@ -100,8 +135,13 @@ ParameterCatalogue ParameterCatalogue::probe(PluginInstance& plugin)
     ParameterCatalogue catalogue = probe(plugin, {});
     for (ParameterInfo& info : catalogue.all)
     {
-        if (info.entries.empty())
+        if (info.entries.empty() && !info.showsFrequency && !info.showsLinearRange)
+        {
             info.entries = probeEntriesLogged(plugin, info.index);
+            plugin.log().mute();
+            learnShownRange(plugin, info);
+            plugin.log().resume();
+        }
     }
     return catalogue;
 }
@@ -122,6 +162,9 @@ ParameterCatalogue ParameterCatalogue::probe(PluginInstance& plugin, const std::
             if (equalsIgnoringCase(trimmed(info.name), trimmed(name)))
             {
                 info.entries = probeEntriesLogged(plugin, index);
+                plugin.log().mute();
+                learnShownRange(plugin, info);
+                plugin.log().resume();
                 break;
             }
         }

@@ -24,6 +24,12 @@ struct ParameterInfo
     std::string name;
     std::string label;
     std::vector<ChoiceEntry> entries; // empty unless the parameter is a choice
+    // How the parameter shows a number, learnt for the parameters named: a frequency, or a linear range from the
+    // number shown at 0 to the one shown at 1. Neither: a bare number is taken as the normalised value.
+    bool showsFrequency = false;
+    bool showsLinearRange = false;
+    double shownAtZero = 0.0;
+    double shownAtOne = 1.0;
 };
 
 /// The plug-in's parameters as learnt from the plug-in itself. Names and labels come from effGetParamName and

@@ -1,5 +1,7 @@
 #include "tools/PluginInfoReport.h"
 
+#include "tools/CommandLine.h"
+
 #include "tools/ParameterCatalogue.h"
 #include "tools/PluginInstance.h"
 #include "tools/TextUtilities.h"
@@ -123,6 +125,7 @@ std::string PluginInfoReport::text(PluginInstance& plugin, const ParameterCatalo
     add("category", std::to_string(id.category));
     add("programs", std::to_string(id.programs) + ", current \"" + id.programName + "\"");
     add("tail size", std::to_string(id.tailSize));
+    add("presets", presetList());
     add("parameters", std::to_string(id.parameters.size()));
     std::snprintf(line, sizeof(line), "  %2s  %-18s %-12s %-12s %-6s %s\n", "#", "name", "value", "display", "label",
                   "entries");
@@ -156,6 +159,7 @@ std::string PluginInfoReport::json(PluginInstance& plugin, const ParameterCatalo
     out += "  \"programs\": " + std::to_string(id.programs) + ",\n";
     out += "  \"programName\": " + jsonString(id.programName) + ",\n";
     out += "  \"tailSize\": " + std::to_string(id.tailSize) + ",\n";
+    out += "  \"presets\": [" + presetList() + "],\n";
     out += "  \"parameters\": [";
     for (size_t i = 0; i < id.parameters.size(); ++i)
     {

@@ -93,6 +93,12 @@ std::string RenderSummary::dbfsText(double magnitude)
     return format("%+.1f dBFS", 20.0 * std::log10(magnitude));
 }
 
+std::string RenderSummary::line() const
+{
+    return "rendered    " + outputPath + " from " + inputPath + format(" (%.3f s, ", renderedFrames / sampleRate) +
+           formatDescription + ", peak " + dbfsText(peak()) + ")\n";
+}
+
 std::string RenderSummary::text() const
 {
     std::string out;

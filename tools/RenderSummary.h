@@ -40,6 +40,8 @@ public:
     /// The summary as aligned lines of text, and as one JSON object.
     std::string text() const;
     std::string json() const;
+    /// The summary in one line, for a batch: output, input, duration and peak.
+    std::string line() const;
     /// One line per warning (an input cut short, a narrower sample format, clipping, non-finite samples), each
     /// naming its file; none when all is well.
     std::vector<std::string> warnings() const;

@@ -22,7 +22,34 @@ namespace
                     ToolError::kFailure);
 }
 
+// The temporary file that exists now, for a signal handler to remove: only async-signal-safe unlink reads it.
+char currentTemporary[4096] = {};
+
+void noteCurrent(const std::string& path)
+{
+    const size_t length = path.size() < sizeof(currentTemporary) - 1 ? path.size() : 0;
+    currentTemporary[0] = '\0';
+    std::memcpy(currentTemporary, path.data(), length);
+    currentTemporary[length] = '\0';
+}
+
+// An unnamed file in the temporary folder that holds what goes into a pipe until it is complete.
+int spoolFor(const std::string& target)
+{
+    const char* const folder = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "/tmp";
+    const int spool = open(folder, O_TMPFILE | O_RDWR, 0600);
+    if (spool < 0)
+        cannotWrite(target, std::string("cannot make a spool file in ") + folder + ": " + std::strerror(errno));
+    return spool;
+}
+
 } // namespace
+
+void TemporaryFile::removeCurrentFromSignalHandler()
+{
+    if (currentTemporary[0] != '\0')
+        unlink(currentTemporary);
+}
 
 std::string TemporaryFile::hiddenName(const std::string& name, size_t maxLength)
 {
@@ -51,6 +78,11 @@ TemporaryFile::TemporaryFile(const std::string& targetPath, bool noClobber)
         if (fd < 0)
             cannotWrite(target, std::strerror(errno));
         direct = true;
+        if (lseek(fd, 0, SEEK_CUR) < 0)
+        {
+            pipeFd = fd;
+            fd = spoolFor(target);
+        }
         return;
     }
     struct stat status = {};
@@ -66,6 +98,11 @@ TemporaryFile::TemporaryFile(const std::string& targetPath, bool noClobber)
             if (fd < 0)
                 cannotWrite(target, std::strerror(errno));
             direct = true;
+            if (lseek(fd, 0, SEEK_CUR) < 0)
+            {
+                pipeFd = fd;
+                fd = spoolFor(target);
+            }
             return;
         }
         if (noClobber)
@@ -90,6 +127,7 @@ TemporaryFile::TemporaryFile(const std::string& targetPath, bool noClobber)
     if (fd < 0)
         cannotWrite(target, std::strerror(errno));
     tempPath = pattern.data();
+    noteCurrent(tempPath);
     // mkstemp makes the file private; the finished file gets the permissions of the file it replaces, or those of
     // any new file.
     mode_t mode = status.st_mode & 0777;
@@ -106,12 +144,34 @@ TemporaryFile::~TemporaryFile()
 {
     if (fd >= 0)
         ::close(fd);
+    if (pipeFd >= 0)
+        ::close(pipeFd);
     if (!committed && !direct && !tempPath.empty())
         std::remove(tempPath.c_str());
+    if (!tempPath.empty())
+        noteCurrent("");
 }
 
 void TemporaryFile::commit()
 {
+    if (pipeFd >= 0)
+    {
+        std::vector<char> buffer(1 << 16);
+        ssize_t got = 0;
+        lseek(fd, 0, SEEK_SET);
+        while ((got = read(fd, buffer.data(), buffer.size())) > 0)
+        {
+            for (ssize_t done = 0; done < got;)
+            {
+                const ssize_t put = ::write(pipeFd, buffer.data() + done, static_cast<size_t>(got - done));
+                if (put < 0 && errno != EINTR)
+                    cannotWrite(target, std::strerror(errno));
+                done += put > 0 ? put : 0;
+            }
+        }
+        if (got < 0)
+            cannotWrite(target, std::strerror(errno));
+    }
     const int held = fd;
     fd = -1;
     if (held >= 0 && ::close(held) != 0)
@@ -128,6 +188,7 @@ void TemporaryFile::commit()
             {
                 std::remove(tempPath.c_str());
                 committed = true;
+                noteCurrent("");
                 return;
             }
         }
@@ -139,4 +200,5 @@ void TemporaryFile::commit()
         }
     }
     committed = true;
+    noteCurrent("");
 }

@@ -6,8 +6,9 @@
 /// a shortened NAME with a hash of the whole) and renamed onto the target only when complete, so that the target is
 /// never left half-written. Until commit() the destructor removes it. The target is replaced by a new file that
 /// keeps the permission bits of the file it replaces. A target that is a link to a file keeps the link (the file it
-/// points at is replaced); a target that is a device or a pipe (/dev/null) is written directly, and so is "-",
-/// standard output.
+/// points at is replaced); a target that is a device (/dev/null) is written directly, and so is "-", standard output,
+/// when it is a file. A pipe cannot go back to finish a header (FLAC's length, WAV's sizes): for a pipe the file is
+/// written into an unnamed spool file and copied into the pipe by commit(), so that every format passes whole.
 class TemporaryFile
 {
 public:
@@ -31,14 +32,19 @@ public:
     /// characters.
     static std::string hiddenName(const std::string& name, size_t maxLength);
 
-    /// Closes the descriptor and renames the file onto the target. Throws ToolError naming the target.
+    /// Closes the descriptor and renames the file onto the target (or copies the spool into the pipe). Throws
+    /// ToolError naming the target.
     void commit();
+
+    /// Removes the temporary file that exists now, if any; safe to call from a signal handler.
+    static void removeCurrentFromSignalHandler();
 
 private:
     std::string target;    // as given, for messages
     std::string finalPath; // the file that the temporary file replaces: the target, or the file it links to
     std::string tempPath;
     int fd = -1;
+    int pipeFd = -1;     // the pipe the spool goes into; -1 when there is none
     bool direct = false; // writing straight into a device or pipe
     bool noReplace = false;
     bool committed = false;

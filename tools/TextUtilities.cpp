@@ -47,7 +47,8 @@ std::vector<std::string> splitAt(const std::string& text, char separator)
 std::optional<double> parseNumber(const std::string& text)
 {
     const std::string clean = trimmed(text);
-    if (clean.empty())
+    // Decimal notation only: strtod would also take hexadecimal numbers, "inf" and "nan".
+    if (clean.empty() || clean.find_first_not_of("0123456789+-.eE") != std::string::npos)
         return std::nullopt;
     char* end = nullptr;
     errno = 0;
@@ -55,6 +56,23 @@ std::optional<double> parseNumber(const std::string& text)
     if (end != clean.c_str() + clean.size() || errno == ERANGE || !std::isfinite(value))
         return std::nullopt;
     return value;
+}
+
+std::optional<double> parseHertz(const std::string& text)
+{
+    std::string body = trimmed(text);
+    if (body.size() > 2 && equalsIgnoringCase(body.substr(body.size() - 2), "Hz"))
+        body = trimmed(body.substr(0, body.size() - 2));
+    double scale = 1.0;
+    if (!body.empty() && (body.back() == 'k' || body.back() == 'K'))
+    {
+        scale = 1000.0;
+        body.pop_back();
+    }
+    const auto number = parseNumber(body);
+    if (!number)
+        return std::nullopt;
+    return *number * scale;
 }
 
 std::optional<long long> parseInteger(const std::string& text, long long minimum, long long maximum)
@@ -81,6 +99,22 @@ std::string quotedList(const std::vector<std::string>& items)
 std::optional<double> parseSeconds(const std::string& text)
 {
     std::string body = trimmed(text);
+    // hh:mm:ss.s or mm:ss.s, as players and editors show a time.
+    if (body.find(':') != std::string::npos)
+    {
+        const std::vector<std::string> parts = splitAt(body, ':');
+        double seconds = 0.0;
+        for (size_t i = 0; i < parts.size(); ++i)
+        {
+            const auto part = parseNumber(parts[i]);
+            const bool last = i + 1 == parts.size();
+            if (parts.size() > 3 || !part || *part < 0.0 || (!last && *part != std::floor(*part)) ||
+                (i > 0 && *part >= 60.0) || parts[i].find_first_of("eE") != std::string::npos)
+                return std::nullopt;
+            seconds = seconds * 60.0 + *part;
+        }
+        return seconds;
+    }
     double scale = 1.0;
     if (body.size() > 2 && equalsIgnoringCase(body.substr(body.size() - 2), "ms"))
     {

@@ -15,7 +15,9 @@ std::vector<std::string> splitAt(const std::string& text, char separator);
 std::optional<double> parseNumber(const std::string& text);
 /// The whole text as an integer within [minimum, maximum]; nothing otherwise.
 std::optional<long long> parseInteger(const std::string& text, long long minimum, long long maximum);
-/// A time in seconds from "8s", "8" (seconds) or "250ms", not negative; nothing otherwise.
+/// A frequency in Hz from "44100", "44.1k" or "44.1kHz"; nothing otherwise.
+std::optional<double> parseHertz(const std::string& text);
+/// A time in seconds from "8s", "8" (seconds), "250ms", "1:30" or "0:01:30.5", not negative; nothing otherwise.
 std::optional<double> parseSeconds(const std::string& text);
 /// The items, each in double quotes, separated by ", ".
 std::string quotedList(const std::vector<std::string>& items);

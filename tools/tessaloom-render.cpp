@@ -2,6 +2,7 @@
 // exported entry point and the effect record, in the order of calls a DAW makes. See CommandLine::usage() and the
 // README's "Rendering audio".
 
+#include "effect/FactoryPresets.h"
 #include "tools/AudioFileReader.h"
 #include "tools/AudioFileWriter.h"
 #include "tools/BlockSchedule.h"
@@ -15,6 +16,7 @@
 #include "tools/ProgressBar.h"
 #include "tools/RenderSummary.h"
 #include "tools/ResponseMeasurement.h"
+#include "tools/TemporaryFile.h"
 #include "tools/TextUtilities.h"
 #include "tools/ToolError.h"
 
@@ -31,6 +33,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
@@ -39,23 +42,30 @@
 namespace
 {
 
-volatile std::sig_atomic_t interruptingSignal = 0;
+// The message an interrupt prints, made before the signal can come: the handler may only write and exit.
+char interruptMessage[4200] = "tessaloom-render: interrupted; nothing written\n";
 
-void onSignal(int signal)
+[[noreturn]] void onSignal(int signal)
 {
-    interruptingSignal = signal;
+    TemporaryFile::removeCurrentFromSignalHandler();
+    if (ProgressBar::lineOpen != 0)
+        (void)!write(STDERR_FILENO, "\n", 1);
+    (void)!write(STDERR_FILENO, interruptMessage, std::strlen(interruptMessage));
+    _exit(ToolError::interruptedBy(signal));
 }
 
-/// While it lives, an interrupt (Ctrl-C, SIGTERM, SIGHUP) only notes the signal, so that the render loop can stop
-/// and remove its temporary file and exit with 128 + the signal's number; before and after, the signals act as usual.
+/// While it lives, an interrupt (Ctrl-C, SIGTERM, SIGHUP) removes the temporary file and ends the run at once with
+/// 128 + the signal's number, even while a read of standard input waits; before and after, the signals act as usual.
 class InterruptCatcher
 {
 public:
-    InterruptCatcher()
+    explicit InterruptCatcher(const std::string& outputName)
     {
+        std::snprintf(interruptMessage, sizeof(interruptMessage),
+                      "tessaloom-render: %s: interrupted; nothing written\n", outputName.c_str());
         struct sigaction action = {};
         action.sa_handler = onSignal;
-        sigemptyset(&action.sa_mask);
+        sigfillset(&action.sa_mask);
         for (int i = 0; i < kSignalCount; ++i)
             sigaction(kSignals[i], &action, &previous[i]);
     }
@@ -80,14 +90,62 @@ struct OpenInstance
     std::unique_ptr<HostSession> session;
 };
 
+// The plug-in library: --plugin, else $TESSALOOM_PLUGIN, else the first Tessaloom.so in ../lib/vst beside the
+// program (an installed tree), the build tree this program was built in, each folder of $VST_PATH, ~/.vst,
+// /usr/local/lib/vst and /usr/lib/vst. Throws ToolError listing the places looked at when there is none.
+std::string findPlugin(const std::string& given)
+{
+    namespace fs = std::filesystem;
+    if (!given.empty())
+        return given;
+    if (const char* const named = std::getenv("TESSALOOM_PLUGIN"); named != nullptr && *named != '\0')
+        return named;
+    std::vector<fs::path> candidates;
+    std::error_code error;
+    const fs::path program = fs::read_symlink("/proc/self/exe", error);
+    if (!error)
+        candidates.push_back(program.parent_path() / ".." / "lib" / "vst" / "Tessaloom.so");
+    candidates.emplace_back(TESSALOOM_DEFAULT_PLUGIN);
+    if (const char* const vstPath = std::getenv("VST_PATH"))
+    {
+        for (const std::string& folder : splitAt(vstPath, ':'))
+        {
+            if (!folder.empty())
+                candidates.push_back(fs::path(folder) / "Tessaloom.so");
+        }
+    }
+    if (const char* const home = std::getenv("HOME"))
+        candidates.push_back(fs::path(home) / ".vst" / "Tessaloom.so");
+    candidates.emplace_back("/usr/local/lib/vst/Tessaloom.so");
+    candidates.emplace_back("/usr/lib/vst/Tessaloom.so");
+    std::string looked;
+    for (const fs::path& candidate : candidates)
+    {
+        if (fs::is_regular_file(candidate, error))
+            return candidate.lexically_normal().string();
+        looked += (looked.empty() ? "" : ", ") + candidate.lexically_normal().string();
+    }
+    throw ToolError("cannot find the plug-in (looked at " + looked + "); give --plugin PATH or set TESSALOOM_PLUGIN",
+                    ToolError::kFailure);
+}
+
 OpenInstance openInstance(const RenderOptions& options, CallLog& log, const TransportSettings& transport)
 {
     OpenInstance instance;
     instance.plugin = std::make_unique<PluginInstance>(log);
-    instance.plugin->load(options.pluginPath.empty() ? std::string(TESSALOOM_DEFAULT_PLUGIN) : options.pluginPath);
+    instance.plugin->load(findPlugin(options.pluginPath));
     instance.session = std::make_unique<HostSession>(*instance.plugin, transport, options.blockSize);
     instance.session->open();
     return instance;
+}
+
+// --preset: every parameter's value, before the single values of --set and --automate.
+void applyPreset(const RenderOptions& options, PluginInstance& plugin)
+{
+    if (options.preset == nullptr)
+        return;
+    for (int32_t i = 0; i < FilterEffect::kNumParameters; ++i)
+        plugin.setParameter(i, options.preset->normalisedValues[i]);
 }
 
 std::vector<ParameterAssignment> parseAssignments(const RenderOptions& options, const ParameterCatalogue& catalogue)
@@ -97,16 +155,26 @@ std::vector<ParameterAssignment> parseAssignments(const RenderOptions& options, 
         assignments.push_back(ParameterAssignment::parseSet(text, catalogue));
     for (const std::string& text : options.automations)
         assignments.push_back(ParameterAssignment::parseAutomation(text, catalogue));
+    // A parameter given again with the same option takes the later value; --set and --automate of one parameter
+    // contradict each other.
+    std::vector<ParameterAssignment> kept;
     for (size_t i = 0; i < assignments.size(); ++i)
     {
-        for (size_t j = 0; j < i; ++j)
+        bool replaced = false;
+        for (size_t j = i + 1; j < assignments.size(); ++j)
         {
-            if (assignments[i].index() == assignments[j].index())
-                throw ToolError("\"" + assignments[i].name() + "\" is given twice; give one --set or --automate",
+            if (assignments[i].index() != assignments[j].index())
+                continue;
+            if (assignments[i].automated() != assignments[j].automated())
+                throw ToolError("\"" + assignments[i].name() +
+                                    "\" is given to --set and to --automate; give one of them",
                                 ToolError::kUsage);
+            replaced = true;
         }
+        if (!replaced)
+            kept.push_back(assignments[i]);
     }
-    return assignments;
+    return kept;
 }
 
 // The parameter names the command line gives, for the catalogue to learn their entries.
@@ -149,8 +217,16 @@ void refuseSameFile(const RenderOptions& options)
     }
 }
 
+// Frames of silence in one-frame blocks before the pre-roll: the plug-in glides its saturations and mix by a fraction
+// each block (a fifth, three tenths) and crossfades 5 ms when the cutoff crosses the middle; 1024 blocks, or 10 ms
+// where that is longer, end every glide in double precision, so that the output starts with the settings given.
+int64_t settleFrames(double rate)
+{
+    return std::max<int64_t>(1024, static_cast<int64_t>(std::ceil(rate * 0.01)));
+}
+
 RenderSummary render(const RenderOptions& options, HostSession& session, PluginInstance& plugin,
-                     AudioFileReader& reader, const OutputFormat& outputFormat)
+                     AudioFileReader& reader, AudioFileWriter& writer)
 {
     const double rate = session.sampleRate();
     RenderSummary summary;
@@ -160,14 +236,11 @@ RenderSummary render(const RenderOptions& options, HostSession& session, PluginI
     summary.sampleRate = rate;
     summary.prerollFrames = std::llround(options.prerollSeconds * rate);
     summary.tailFrames = std::llround(options.tailSeconds * rate);
-    summary.formatNarrowing = outputFormat.narrowing;
+
     // An input of unknown length is read until it ends; the schedule is cut there.
     const int64_t inputFrames = reader.unknownLength() ? INT64_MAX / 4 : reader.frames();
     summary.renderedFrames = inputFrames + summary.tailFrames;
 
-    const InterruptCatcher catcher; // from the moment a temporary file exists
-    AudioFileWriter writer(options.outputPath, outputFormat.format, static_cast<int>(rate), outputFormat.wavWhenSmall,
-                           options.noClobber);
     summary.floatOutput = writer.floatingPoint();
     BlockSchedule schedule(summary.prerollFrames, summary.renderedFrames, options.blockSize, options.firstBlock);
     ProgressBar progress(stderr,
@@ -182,12 +255,17 @@ RenderSummary render(const RenderOptions& options, HostSession& session, PluginI
     const auto started = std::chrono::steady_clock::now();
     session.start();
     Block block;
+    if (!options.noSettle)
+    {
+        std::fill(inLeft.begin(), inLeft.end(), 0.0f);
+        std::fill(inRight.begin(), inRight.end(), 0.0f);
+        const int64_t settle = settleFrames(rate);
+        for (int64_t i = 0; i < settle; ++i)
+            session.process(Block{-summary.prerollFrames - settle + i, 1, true}, inputs, outputs);
+    }
     bool inputEnded = false;
     while (schedule.next(block))
     {
-        if (interruptingSignal != 0)
-            throw ToolError(summary.outputPath + ": interrupted; nothing written",
-                            ToolError::interruptedBy(interruptingSignal));
         if (block.preroll || inputEnded)
         {
             std::fill(inLeft.begin(), inLeft.end(), 0.0f);
@@ -215,12 +293,14 @@ RenderSummary render(const RenderOptions& options, HostSession& session, PluginI
     summary.inputFramesRead = reader.framesRead();
     summary.inputDeclaredFrames = reader.declaredFrames();
     session.stop();
-    writer.commit();
+    writer.finish();
     summary.formatDescription = writer.description();
     summary.secondsTaken = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     progress.finish();
     return summary;
 }
+
+void refuseUnwrittenReports();
 
 void warn(const std::string& text)
 {
@@ -242,11 +322,13 @@ int run(const RenderOptions& options)
     std::FILE* const reports = options.outputPath == "-" || options.responsePath == "-" ? stderr : stdout;
     std::vector<std::pair<std::string, std::string>> jsonReports; // member name, document
 
+    // An interrupt ends the run at once, even while standard input is read, and removes any temporary file.
+    const InterruptCatcher catcher(options.outputPath == "-" ? "standard output" : options.outputPath);
     // Files and formats first: a wrong output name or a missing input fails before anything is loaded.
     refuseSameFile(options);
     std::unique_ptr<AudioFileReader> reader;
     if (!options.inputPath.empty())
-        reader = std::make_unique<AudioFileReader>(options.inputPath);
+        reader = std::make_unique<AudioFileReader>(options.inputPath, options.channelPair[0], options.channelPair[1]);
     const double rate = reader ? reader->sampleRate() : options.sampleRate;
     OutputFormat outputFormat;
     if (reader)
@@ -260,11 +342,29 @@ int run(const RenderOptions& options)
     TransportSettings transport = options.transport;
     transport.sampleRate = rate;
 
+    std::unique_ptr<AudioFileWriter> writer;
+    if (reader)
+    {
+        writer = std::make_unique<AudioFileWriter>(options.outputPath, outputFormat.format, static_cast<int>(rate),
+                                                   outputFormat.wavWhenSmall, options.noClobber,
+                                                   reader->channels() == 1 ? 1 : 2);
+        if (options.ditherGiven && !writer->dithers())
+            throw ToolError("--dither applies to PCM output; " + writer->description() + " is not narrowed",
+                            ToolError::kUsage);
+        writer->setDither(options.dither);
+        if (options.quality >= 0.0)
+            writer->setQuality(options.quality);
+        const std::string dropped = writer->passMetadata(reader->metadata());
+        if (!dropped.empty())
+            warn(dropped);
+    }
+
     OpenInstance first = openInstance(options, log, transport);
     // Learning a parameter's entries sweeps its display: only the parameters named, unless --info shows them all.
     const ParameterCatalogue catalogue = options.info ? ParameterCatalogue::probe(*first.plugin)
                                                       : ParameterCatalogue::probe(*first.plugin, namesGiven(options));
     std::vector<ParameterAssignment> assignments = parseAssignments(options, catalogue);
+    applyPreset(options, *first.plugin);
     for (const std::string& warning : first.session->applyAssignments(assignments))
         warn(warning);
 
@@ -278,13 +378,14 @@ int run(const RenderOptions& options)
 
     if (reader)
     {
-        const RenderSummary summary = render(options, *first.session, *first.plugin, *reader, outputFormat);
+        RenderSummary summary = render(options, *first.session, *first.plugin, *reader, *writer);
+        summary.formatNarrowing = outputFormat.narrowing;
         for (const std::string& warning : summary.warnings())
             warn(warning);
         if (options.json && !options.quiet)
             jsonReports.emplace_back("render", summary.json());
         else if (!options.quiet)
-            std::fputs(summary.text().c_str(), reports);
+            std::fputs((options.batchInputs.empty() ? summary.text() : summary.line()).c_str(), reports);
     }
 
     if (!options.responsePath.empty())
@@ -295,6 +396,7 @@ int run(const RenderOptions& options)
         if (reader)
         {
             fresh = openInstance(options, log, transport);
+            applyPreset(options, *fresh.plugin);
             fresh.session->applyAssignments(assignments);
             session = fresh.session.get();
         }
@@ -331,10 +433,25 @@ int run(const RenderOptions& options)
                 (i == 0 ? "\"" : ",\n\"") + jsonReports[i].first + "\": " + withoutLastNewline(jsonReports[i].second);
         std::fprintf(reports, "%s}\n", document.c_str());
     }
+    // The output becomes the target only once its reports are out: a run that fails leaves no output.
+    refuseUnwrittenReports();
+    if (writer)
+        writer->commit();
     return 0;
 }
 
 // Every report ends up on standard output: a failure to write it (a full disk, a closed pipe) is the run's failure.
+void refuseUnwrittenReports()
+{
+    errno = 0;
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0)
+        return;
+    const int cause = errno;
+    throw ToolError(std::string("standard output: cannot write: ") +
+                        (cause != 0 ? std::strerror(cause) : "write error") + "; nothing written",
+                    ToolError::kFailure);
+}
+
 int checkedStandardOutput(int status)
 {
     errno = 0;
@@ -366,13 +483,43 @@ int main(int argc, char** argv)
         if (options.version)
         {
             std::printf("tessaloom-render %s (%s)\n", TESSALOOM_VERSION, sf_version_string());
+            try
+            {
+                std::printf("plug-in: %s\n", findPlugin(options.pluginPath).c_str());
+            }
+            catch (const ToolError& error)
+            {
+                std::printf("plug-in: none found (%s)\n", error.what());
+            }
             return checkedStandardOutput(0);
         }
-        return checkedStandardOutput(run(options));
+        if (options.batchInputs.empty())
+            return checkedStandardOutput(run(options));
+        // A batch: each input into the folder under its own name; a failure ends that file only.
+        int status = 0;
+        for (const std::string& input : options.batchInputs)
+        {
+            RenderOptions one = options;
+            one.inputPath = input;
+            one.outputPath = (std::filesystem::path(options.outputFolder) / std::filesystem::path(input).filename());
+            try
+            {
+                run(one);
+            }
+            catch (const ToolError& error)
+            {
+                std::fflush(stdout);
+                std::fprintf(stderr, "tessaloom-render: %s\n", error.what());
+                status = ToolError::kFailure;
+            }
+        }
+        return checkedStandardOutput(status);
     }
     catch (const ToolError& error)
     {
         std::fflush(stdout);
+        if (ProgressBar::lineOpen != 0)
+            std::fputc('\n', stderr);
         std::fprintf(stderr, "tessaloom-render: %s\n", error.what());
         return error.exitStatus();
     }

@@ -57,7 +57,7 @@ for attempt in 1 2 3 4; do
     awk -f "$here/check-call-log.awk" "$calls"
     exit
   fi
-  "$TESSALOOM_RENDER" --plugin "$TESSALOOM_VST" -q --format float --block-size 1024 --first-block 256 \
+  "$TESSALOOM_RENDER" --plugin "$TESSALOOM_VST" -q --no-settle --format float --block-size 1024 --first-block 256 \
     --preroll 2.128 "$@" "$out/ardour/in.wav" "$out/render.wav" || exit 1
   "$check" compare --subnormals-as-zero "$out/render.wav" "$out/ardour/out.wav"
   rc=$?

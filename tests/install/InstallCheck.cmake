@@ -96,7 +96,7 @@ elseif(CHECK STREQUAL "vst")
   require_installed()
   set(scanner /usr/lib/x86_64-linux-gnu/qtractor/qtractor_plugin_scan)
   if(NOT EXISTS "${scanner}")
-    skip("Qtractor's scanner is not installed (scripts/packages-lv2/lv2.list)")
+    skip("Qtractor's scanner is not installed (scripts/setup.sh lv2-hosts)")
   endif()
   file(WRITE "${BUILD}/qtractor-scan-request.txt" "VST:/usr/lib/vst/Tessaloom.so\n")
   execute_process(COMMAND "${scanner}" INPUT_FILE "${BUILD}/qtractor-scan-request.txt" TIMEOUT 60

@@ -171,7 +171,7 @@ TEST(AudioFileTest, OutputFormatFromNameAndInput)
               SF_FORMAT_WAV | SF_FORMAT_PCM_24);
     EXPECT_EQ(AudioFileWriter::describe(SF_FORMAT_WAV | SF_FORMAT_FLOAT).find("WAV"), 0u);
 
-    for (const std::string& bad : {std::string("out.mp3"), std::string("out"), std::string("dir.wav/out")})
+    for (const std::string& bad : {std::string("out.mp4"), std::string("out"), std::string("dir.wav/out")})
     {
         try
         {

@@ -63,7 +63,8 @@ TEST(ParameterAssignmentTest, NormalisedValuesAndEntries)
     const ParameterAssignment sync = ParameterAssignment::parseSet(" lfo sync = dotted ", catalogue);
     EXPECT_EQ(sync.index(), 6);
     EXPECT_EQ(sync.valueAt(0.0), 0.25f);
-    EXPECT_EQ(ParameterAssignment::parseSet("LFO Sync=0.8", catalogue).valueAt(0.0), 0.8f);
+    EXPECT_EQ(ParameterAssignment::parseSet("LFO Sync=80%", catalogue).valueAt(0.0), 0.8f);
+    EXPECT_EQ(ParameterAssignment::parseSet("LFO Sync=1", catalogue).valueAt(0.0), 0.25f); // entry 1 by its number
     EXPECT_EQ(ParameterAssignment::parseSet("Mix=1", catalogue).valueAt(0.0), 1.0f);
     EXPECT_EQ(ParameterAssignment::parseSet("Mix=0", catalogue).valueAt(0.0), 0.0f);
 }

@@ -13,11 +13,14 @@
 #include <sndfile.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -108,6 +111,7 @@ struct ReferenceSetup
     int32_t denominator = 4;
     double start = 0.0;
     bool stopped = false;
+    int64_t settleFrames = 1024; // one-frame blocks of silence before the pre-roll, unless --no-settle
     std::vector<std::pair<int32_t, float>> values; // parameter index, normalised value
     struct Ramp
     {
@@ -172,6 +176,8 @@ Stereo referenceRender(const Stereo& input, const ReferenceSetup& setup)
     bool wasRolling = false;
     // Pre-roll: full blocks, the remainder last; then the first block and full blocks.
     std::vector<std::pair<int64_t, int32_t>> blocks;
+    for (int64_t i = 0; i < setup.settleFrames; ++i)
+        blocks.emplace_back(-setup.prerollFrames - setup.settleFrames + i, 1);
     for (int64_t at = -setup.prerollFrames; at < 0;)
     {
         const int64_t left = -at;
@@ -303,7 +309,7 @@ TEST(RenderToolTest, RenderMatchesTheDirectlyDrivenPluginBitForBit)
                                       "--set",
                                       "Filter Type=Dual LP/HP",
                                       "--set",
-                                      "Filter Reso=0.6",
+                                      "Filter Reso=60%",
                                       "--set",
                                       "LFO Amount=0.8",
                                       "--set",
@@ -315,7 +321,7 @@ TEST(RenderToolTest, RenderMatchesTheDirectlyDrivenPluginBitForBit)
                                       "--set",
                                       "Mix=0.7",
                                       "--automate",
-                                      "Filter Freq=0s:0.1,1s:0.9",
+                                      "Filter Freq=0s:10%,1s:90%",
                                       "--automate",
                                       "Post Saturation=0.2s:0,0.6s:1"},
                                      folder);
@@ -345,7 +351,7 @@ TEST(RenderToolTest, MonoPcmInputWithStoppedTransportMatchesBitForBit)
     const ToolRun run =
         ToolRun::run({"in.wav", "out.wav", "--format", "float", "--stopped", "--start", "5.5", "--block-size", "64",
                       "--set", "LFO Amount=1", "--set", "LFO Sync=triplet", "--set", "LFO Direction=Up", "--set",
-                      "Filter Freq=0.2", "--set", "Filter Type=high pass"},
+                      "Filter Freq=20%", "--set", "Filter Type=high pass"},
                      folder);
     ASSERT_EQ(run.status, 0) << run.err;
     int format = 0;
@@ -492,9 +498,6 @@ TEST(RenderToolTest, SummaryFormatsAndWarnings)
     EXPECT_EQ(readAudio(folder + "/out.flac", &format).left.size(), 48000u);
     EXPECT_EQ(format, SF_FORMAT_FLAC | SF_FORMAT_PCM_16); // the input's sample format
 
-    const ToolRun json = ToolRun::run({"in.wav", "out.wav", "--json", "--quiet"}, folder);
-    EXPECT_EQ(json.status, 0);
-    EXPECT_TRUE(json.out.empty()) << json.out;
     const ToolRun summary = ToolRun::run({"in.wav", "out.wav", "--json"}, folder);
     EXPECT_NE(summary.out.find("\"frames\": 24000"), std::string::npos) << summary.out;
     EXPECT_NE(summary.out.find("\"clippedSamples\": 0"), std::string::npos) << summary.out;
@@ -507,7 +510,7 @@ TEST(RenderToolTest, SummaryFormatsAndWarnings)
     loud[5000] = NAN;
     writeAudio(folder + "/loud.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2, loud);
     const ToolRun warned =
-        ToolRun::run({"loud.wav", "hot.wav", "--set", "Filter Reso=1", "--set", "Filter Freq=0.4"}, folder);
+        ToolRun::run({"loud.wav", "hot.wav", "--set", "Filter Reso=4", "--set", "Filter Freq=40%"}, folder);
     EXPECT_EQ(warned.status, 0) << warned.err;
     EXPECT_NE(warned.err.find("tessaloom-render: warning: hot.wav: "), std::string::npos) << warned.err;
     EXPECT_NE(warned.err.find("samples above full scale"), std::string::npos) << warned.err;
@@ -527,7 +530,11 @@ TEST(RenderToolTest, FileErrorsNameTheFileAndLeaveNoOutput)
                        "missing.wav: cannot read: No such file or directory", folder, before);
     expectCleanFailure(ToolRun::run({"notes.wav", "out.wav"}, folder), 1, "notes.wav: unreadable or unsupported audio",
                        folder, before);
-    expectCleanFailure(ToolRun::run({"three.wav", "out.wav"}, folder), 1, "three.wav: 3 channels", folder, before);
+    expectCleanFailure(ToolRun::run({"three.wav", "out.wav"}, folder), 1,
+                       "three.wav: 3 channels; the plug-in takes mono or stereo audio: pick a pair with --channels",
+                       folder, before);
+    expectCleanFailure(ToolRun::run({"three.wav", "out.wav", "--channels", "3,4"}, folder), 2, "three.wav: 3 channels",
+                       folder, before);
     expectCleanFailure(ToolRun::run({"in.wav", "no/such/folder/out.wav"}, folder), 1,
                        "no/such/folder/out.wav: cannot write", folder, before);
     expectCleanFailure(ToolRun::run({"in.wav", "taken.wav"}, folder), 1, "taken.wav: cannot write: it is a folder",
@@ -539,8 +546,7 @@ TEST(RenderToolTest, FileErrorsNameTheFileAndLeaveNoOutput)
     expectCleanFailure(ToolRun::run({"in.wav", "out.wav", "--plugin", TESSALOOM_NULL_PLUGIN_PATH}, folder), 1,
                        "created no effect", folder, before);
     expectCleanFailure(ToolRun::run({"in.wav", "out.wav", "--response", "no/such/folder/r.csv"}, folder), 1,
-                       "no/such/folder/r.csv: cannot write", folder,
-                       {"in.wav", "notes.wav", "out.wav", "taken.wav", "three.wav"});
+                       "no/such/folder/r.csv: cannot write", folder, before);
 }
 
 TEST(RenderToolTest, InterruptedRenderLeavesNoOutput)
@@ -563,7 +569,7 @@ TEST(RenderToolTest, UsageErrorsExitWithTwoAndLeaveNoOutput)
     expectCleanFailure(ToolRun::run({"in.wav"}, folder), 2, "give both INPUT and OUTPUT", folder, before);
     expectCleanFailure(ToolRun::run({"in.wav", "out.wav", "--loud"}, folder), 2, "unknown option --loud", folder,
                        before);
-    expectCleanFailure(ToolRun::run({"in.wav", "out.mp3"}, folder), 2, "out.mp3: cannot tell the audio format", folder,
+    expectCleanFailure(ToolRun::run({"in.wav", "out.mp4"}, folder), 2, "out.mp4: cannot tell the audio format", folder,
                        before);
     expectCleanFailure(ToolRun::run({"in.wav", "out.wav", "--set", "Cutoff=0.5"}, folder), 2,
                        "unknown parameter \"Cutoff\"; the parameters are: \"Pre Saturation\", \"Filter Type\"", folder,
@@ -572,11 +578,12 @@ TEST(RenderToolTest, UsageErrorsExitWithTwoAndLeaveNoOutput)
                        "\"LFO Sync\" has no entry \"Half\"; its entries are: \"Whole\", \"Dotted\", \"Triplet\", "
                        "\"Free\"",
                        folder, before);
-    expectCleanFailure(ToolRun::run({"in.wav", "out.wav", "--set", "Mix=2"}, folder), 2, "from 0 to 1", folder, before);
+    expectCleanFailure(ToolRun::run({"in.wav", "out.wav", "--set", "Mix=2"}, folder), 2, "\"Mix\" shows 0 to 1", folder,
+                       before);
     expectCleanFailure(ToolRun::run({"in.wav", "out.wav", "--set", "Filter Freq=5Hz"}, folder), 2,
                        "lies outside its range, 20 Hz to 20000 Hz", folder, before);
     expectCleanFailure(ToolRun::run({"in.wav", "out.wav", "--set", "Mix=0.5", "--automate", "Mix=0s:0,1s:1"}, folder),
-                       2, "\"Mix\" is given twice", folder, before);
+                       2, "\"Mix\" is given to --set and to --automate", folder, before);
     expectCleanFailure(ToolRun::run({"in.wav", "out.wav", "--automate", "Mix=1s:0,0s:1"}, folder), 2,
                        "must not go back", folder, before);
 
@@ -749,12 +756,14 @@ TEST(RenderToolTest, ReportsAreOneValidJsonDocumentAndAFailedWriteFails)
          {std::vector<std::string>{"--info", "--json"}, {"n\xc3\xa4me.wav", "out.wav", "--json"}, {"--info"}})
         EXPECT_TRUE(oneJsonDocument(ToolRun::run(arguments, folder).out) == (arguments.back() == "--json"));
 
-    // Standard output that cannot be written is a failure, whatever was written to it.
+    // Standard output that cannot be written is a failure, whatever was written to it, and leaves no output.
+    unlink((folder + "/out.wav").c_str());
     for (const std::vector<std::string>& arguments :
          {std::vector<std::string>{"--info", "--json"}, {"n\xc3\xa4me.wav", "out.wav"}, {"--help"}, {"--version"}})
     {
         const ToolRun full = ToolRun::run(arguments, folder, "", SIGTERM, "/dev/null", "/dev/full");
         EXPECT_EQ(full.status, 1) << arguments.front();
+        EXPECT_EQ(fileBytes(folder + "/out.wav").size(), 0u) << "a failed run leaves no output";
         EXPECT_NE(full.err.find("tessaloom-render: standard output: cannot write: No space left"), std::string::npos)
             << full.err;
     }
@@ -823,12 +832,20 @@ TEST(RenderToolTest, MessagesFitTheParameterAndTheOptions)
     writeAudio(folder + "/in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2, testSignal(4800, 2, 1));
     const std::vector<std::string> before = filesIn(folder);
     const std::vector<std::pair<std::vector<std::string>, std::string>> errors = {
-        {{"--set", "Mix=abc"}, "\"Mix=abc\": give a normalised value from 0 to 1"},
+        {{"--set", "Mix=abc"}, "\"Mix=abc\": give a number as --info shows it or a normalised value as a percentage"},
         {{"--set", "LFO Freq=2Hz"}, "shows no frequency unless \"LFO Sync=Free\" is set"},
         {{"--set", "LFO Freq=fast"}, "or a frequency once \"LFO Sync=Free\" is set"},
-        {{"--set", "Filter Freq=abc"}, "or a frequency such as 1200Hz"},
-        {{"--tail", "1", "--tail=2"}, "--tail is given twice"},
-        {{"-q", "--quiet"}, "--quiet is given twice"},
+        {{"--set", "Filter Freq=abc"}, "a frequency such as 1200Hz"},
+        {{"--set", "Filter Reso=0.5"}, "shows 1 to 4; as a normalised value it would show 2.5: write 50% for that"},
+        {{"--set", "Filter Freq=0.3"},
+         "would be 0.3 Hz, below any frequency the parameter shows; for the normalised "
+         "value write 30%"},
+        {{"--set", "Filter Type=1.5"}, "its number from 0 to 2 as --info numbers them"},
+        {{"--tail", "0x10"}, "give a time from 0 to 3600 s"},
+        {{"--tempo", "0x50"}, "give a tempo from 1 to 999 BPM"},
+        {{"--json", "-q"}, "--json and --quiet contradict each other"},
+        {{"--dither", "none"}, "--dither applies to PCM output"},
+        {{"--quality", "0.5"}, "--quality applies to .ogg, .opus and .mp3 outputs"},
         {{"--preroll-rolling"}, "--preroll-rolling applies to a pre-roll"},
         {{"--preroll", "1s", "--preroll-rolling", "--stopped"}, "contradict each other"},
         {{"--tail", "2x"}, "give a time from 0 to 3600 s"},
@@ -847,6 +864,8 @@ TEST(RenderToolTest, MessagesFitTheParameterAndTheOptions)
                        before);
     expectCleanFailure(ToolRun::run({"--info", "--tempo", "90"}, folder), 2, "--tempo has no effect on --info", folder,
                        before);
+    expectCleanFailure(ToolRun::run({"--info", "-q"}, folder), 2, "--quiet has no effect on --info alone", folder,
+                       before);
 
     // An entry learnt with the LFO synced means nothing once it runs free.
     const ToolRun free = ToolRun::run({"--info", "--set", "LFO Sync=Free", "--set", "LFO Freq=1 bar"}, folder);
@@ -859,4 +878,259 @@ TEST(RenderToolTest, MessagesFitTheParameterAndTheOptions)
     const ToolRun version = ToolRun::run({"-V"}, folder);
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("tessaloom-render 1.0.0.2 (libsndfile-", 0), 0u) << version.out;
+}
+
+namespace
+{
+
+// Runs a shell command in folder with $TOOL the built tool, as a user's pipeline does; answers its exit status.
+int shell(const std::string& folder, const std::string& command)
+{
+    setenv("TOOL", TESSALOOM_RENDER_PATH, 1);
+    const int status = std::system(("cd '" + folder + "' && " + command).c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+Stereo constant(size_t frames, float value)
+{
+    return Stereo{std::vector<float>(frames, value), std::vector<float>(frames, value)};
+}
+
+std::vector<float> interleave(const Stereo& audio)
+{
+    std::vector<float> frames;
+    for (size_t i = 0; i < audio.left.size(); ++i)
+        frames.insert(frames.end(), {audio.left[i], audio.right[i]});
+    return frames;
+}
+
+} // namespace
+
+TEST(RenderToolTest, EveryFormatPassesWholeThroughPipesAndAnInterruptEndsAStalledRead)
+{
+    const std::string folder = freshFolder("pipes");
+    writeAudio(folder + "/in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2, testSignal(9000, 2, 5));
+    // Into a pipe, the same bytes as into a file: a FLAC header with its length, no bytes after the last frame.
+    for (const std::string type : {"flac", "aiff", "wav", "au", "caf"})
+    {
+        ASSERT_EQ(shell(folder, "$TOOL in.wav file." + type + " -q"), 0) << type;
+        ASSERT_EQ(shell(folder, "$TOOL in.wav - --type " + type + " -q | cat > piped." + type), 0) << type;
+        EXPECT_EQ(fileBytes(folder + "/piped." + type), fileBytes(folder + "/file." + type)) << type;
+    }
+    // FLAC from a pipe.
+    ASSERT_EQ(shell(folder, "cat file.flac | $TOOL - fromflac.wav -q --format float 2>err.txt"), 0)
+        << readText(folder + "/err.txt");
+    EXPECT_EQ(readAudio(folder + "/fromflac.wav").left.size(), 9000u);
+    // While standard input stalls, a signal ends the run at once with 128 + its number and no output.
+    for (const std::string signal : {"TERM", "INT", "HUP"})
+    {
+        const std::string status = shell(folder, "rm -f fifo; mkfifo fifo; sleep 5 > fifo & s=$!; $TOOL - stalled.wav "
+                                                 "< fifo 2>err.txt & p=$!; sleep 0.3; kill -s " +
+                                                     signal + " $p; wait $p; echo $? > status.txt; kill $s") == 0
+                                       ? readText(folder + "/status.txt")
+                                       : "";
+        const int expected = 128 + (signal == "TERM" ? SIGTERM : signal == "INT" ? SIGINT : SIGHUP);
+        EXPECT_EQ(status, std::to_string(expected) + "\n") << signal;
+        EXPECT_NE(readText(folder + "/err.txt").find("stalled.wav: interrupted; nothing written"), std::string::npos);
+        EXPECT_FALSE(std::ifstream(folder + "/stalled.wav").good());
+    }
+}
+
+TEST(RenderToolTest, SettingsHoldFromTheFirstSampleAndTheLaterOptionWins)
+{
+    const std::string folder = freshFolder("settled");
+    const std::vector<float> input = testSignal(20000, 2, 4);
+    writeAudio(folder + "/in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2, input);
+    // Four channels, the stereo pair in the last two: --channels 3,4 renders it.
+    std::vector<float> four;
+    for (size_t i = 0; i < input.size(); i += 2)
+        four.insert(four.end(), {0.5f, -0.5f, input[i], input[i + 1]});
+    writeAudio(folder + "/in4.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 4, four);
+    struct Case
+    {
+        std::vector<std::string> options;
+        bool dry; // the output is the input, bit for bit, from the first sample
+    };
+    const Case cases[] = {
+        {{"--set", "Mix=0"}, true},
+        {{"--set", "Mix=0", "--block-size", "4096"}, true},
+        {{"--set", "Mix=0.5", "--set", "Mix=0"}, true}, // the later value
+        {{"--set", "Mix=0", "--no-settle"}, false},     // a DAW's start: the mix glides from 1
+        {{"--set", "Mix=0", "--tail", "0:00:00.0", "--set", "Filter Freq=1k"}, true},
+        {{"--set", "Mix=0", "--channels", "1,2"}, true}, // a stereo input's own pair
+    };
+    for (const Case& c : cases)
+    {
+        std::vector<std::string> arguments = {"in.wav", "out.wav", "--tail", "1:00", "--tail=0"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        ASSERT_EQ(ToolRun::run(arguments, folder).status, 0) << c.options.back();
+        const Stereo output = readAudio(folder + "/out.wav");
+        ASSERT_EQ(output.left.size(), 20000u); // the later --tail
+        EXPECT_EQ(interleave(output) == input, c.dry) << c.options.back();
+    }
+    ASSERT_EQ(ToolRun::run({"in4.wav", "out.wav", "--channels", "3,4", "--set", "Mix=0"}, folder).status, 0);
+    EXPECT_EQ(interleave(readAudio(folder + "/out.wav")), input);
+}
+
+TEST(RenderToolTest, PcmIsRoundedAndDitheredAndMetadataPasses)
+{
+    const std::string folder = freshFolder("quality");
+    // 1000.6 steps of 16 bits: truncation gives 1000, rounding 1001, dither averages 1000.6.
+    const float level = 1000.6f / 32768.0f;
+    writeAudio(folder + "/dc.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2, interleave(constant(48000, level)));
+    for (const std::string dither : {"none", "tpdf"})
+    {
+        ASSERT_EQ(
+            ToolRun::run({"dc.wav", "dc16.wav", "--format", "pcm16", "--set", "Mix=0", "--dither", dither}, folder)
+                .status,
+            0);
+        SF_INFO info{};
+        SNDFILE* const file = sf_open((folder + "/dc16.wav").c_str(), SFM_READ, &info);
+        ASSERT_NE(file, nullptr);
+        std::vector<short> samples(static_cast<size_t>(info.frames * info.channels));
+        sf_read_short(file, samples.data(), static_cast<sf_count_t>(samples.size()));
+        sf_close(file);
+        double sum = 0.0;
+        for (const short sample : samples)
+            sum += sample;
+        const double mean = sum / static_cast<double>(samples.size());
+        const auto [lowest, highest] = std::minmax_element(samples.begin(), samples.end());
+        if (dither == "none")
+        {
+            EXPECT_EQ(*lowest, 1001);
+            EXPECT_EQ(*highest, 1001);
+        }
+        else
+        {
+            EXPECT_NEAR(mean, 1000.6, 0.02);
+            EXPECT_GE(*lowest, 999);
+            EXPECT_LE(*highest, 1002);
+        }
+    }
+
+    // Tags and the broadcast chunk with its time reference pass; what a format cannot hold is named once.
+    SF_INFO info{};
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    info.channels = 1;
+    info.samplerate = 48000;
+    SNDFILE* const tagged = sf_open((folder + "/tagged.wav").c_str(), SFM_WRITE, &info);
+    ASSERT_NE(tagged, nullptr);
+    sf_set_string(tagged, SF_STR_TITLE, "Take 3");
+    sf_set_string(tagged, SF_STR_ARTIST, "Band");
+    SF_BROADCAST_INFO broadcast = {};
+    std::strcpy(broadcast.description, "scene 12");
+    broadcast.time_reference_low = 172800000u;
+    sf_command(tagged, SFC_SET_BROADCAST_INFO, &broadcast, sizeof(broadcast));
+    const std::vector<float> mono = testSignal(4800, 1, 3);
+    sf_writef_float(tagged, mono.data(), 4800);
+    sf_close(tagged);
+    struct Case
+    {
+        std::string output;
+        bool bext;
+        const char* warning; // or null
+    };
+    for (const Case& c : {Case{"t.wav", true, nullptr}, Case{"t.flac", false, "holds no broadcast chunk"}})
+    {
+        const ToolRun run = ToolRun::run({"tagged.wav", c.output}, folder);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err.find(c.warning != nullptr ? c.warning : "warning") != std::string::npos, c.warning != nullptr)
+            << run.err;
+        SF_INFO read{};
+        SNDFILE* const file = sf_open((folder + "/" + c.output).c_str(), SFM_READ, &read);
+        ASSERT_NE(file, nullptr);
+        EXPECT_EQ(read.channels, 1) << "mono in, mono out";
+        EXPECT_STREQ(sf_get_string(file, SF_STR_TITLE), "Take 3");
+        EXPECT_STREQ(sf_get_string(file, SF_STR_ARTIST), "Band");
+        SF_BROADCAST_INFO passed = {};
+        EXPECT_EQ(sf_command(file, SFC_GET_BROADCAST_INFO, &passed, sizeof(passed)) == SF_TRUE, c.bext);
+        if (c.bext)
+        {
+            EXPECT_EQ(passed.time_reference_low, 172800000u);
+            EXPECT_STREQ(passed.description, "scene 12");
+        }
+        sf_close(file);
+    }
+}
+
+TEST(RenderToolTest, LossyFormatsWithQuality)
+{
+    const std::string folder = freshFolder("lossy");
+    writeAudio(folder + "/in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2, testSignal(48000, 2, 6));
+    const std::pair<std::string, int> cases[] = {{"o.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
+                                                 {"o.opus", SF_FORMAT_OGG | SF_FORMAT_OPUS},
+                                                 {"o.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III}};
+    for (const auto& [output, format] : cases)
+    {
+        const ToolRun run = ToolRun::run({"in.wav", output, "--quality", "0.4"}, folder);
+        ASSERT_EQ(run.status, 0) << output << ": " << run.err;
+        int read = 0;
+        EXPECT_GT(readAudio(folder + "/" + output, &read).left.size(), 40000u) << output;
+        EXPECT_EQ(read, format) << output;
+    }
+}
+
+TEST(RenderToolTest, FindsThePluginWithoutBeingTold)
+{
+    const std::string folder = freshFolder("plugin-search");
+    // An installed tree: the library in ../lib/vst beside the program.
+    ASSERT_EQ(shell(folder, std::string("mkdir -p inst/bin inst/lib/vst && cp \"$TOOL\" inst/bin/ && cp '") +
+                                TESSALOOM_NULL_PLUGIN_PATH + "' inst/lib/vst/Tessaloom.so"),
+              0);
+    const struct
+    {
+        std::string command;
+        int status;
+        std::string said; // in standard output and error
+    } cases[] = {
+        {"inst/bin/tessaloom-render -V", 0, "plug-in: " + folder + "/inst/lib/vst/Tessaloom.so"},
+        {"TESSALOOM_PLUGIN=none.so inst/bin/tessaloom-render --info", 1, "none.so: cannot load the plug-in"},
+        {"inst/bin/tessaloom-render --plugin none.so -V", 0, "plug-in: none.so"},
+    };
+    for (const auto& c : cases)
+    {
+        EXPECT_EQ(shell(folder, c.command + " > said.txt 2>&1"), c.status) << c.command;
+        EXPECT_NE(readText(folder + "/said.txt").find(c.said), std::string::npos) << readText(folder + "/said.txt");
+    }
+}
+
+TEST(RenderToolTest, PresetsStartAndSetChangesSingleValues)
+{
+    const std::string folder = freshFolder("presets");
+    const struct
+    {
+        std::vector<std::string> arguments;
+        int status;
+        std::string shown; // in the output
+    } cases[] = {
+        {{"--info"}, 0, "presets         \"Slow Filter Sweep\", \"Synced Wobble\""},
+        {{"--info", "--json", "--preset", "synced wobble"}, 0, "\"name\": \"LFO Amount\", \"value\": 0.85"},
+        {{"--info", "--json", "--preset", "Synced Wobble", "--set", "LFO Amount=0.2"},
+         0,
+         "\"name\": \"LFO Amount\", \"value\": 0.2"},
+        {{"--info", "--json", "--preset", "Synced Wobble"}, 0, "\"display\": \"1/8 bar\""},
+        {{"--info", "--preset", "Loud"}, 2, "--preset Loud: the presets are \"Slow Filter Sweep\""},
+    };
+    for (const auto& c : cases)
+    {
+        const ToolRun run = ToolRun::run(c.arguments, folder);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE((run.out + run.err).find(c.shown), std::string::npos) << run.out << run.err;
+    }
+}
+
+TEST(RenderToolTest, SeveralInputsIntoAFolder)
+{
+    const std::string folder = freshFolder("batch");
+    writeAudio(folder + "/a.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2, testSignal(4800, 2, 1));
+    writeAudio(folder + "/b.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 1, testSignal(2400, 1, 2));
+    std::ofstream(folder + "/c.wav") << "not audio\n";
+    mkdir((folder + "/out").c_str(), 0755);
+    const ToolRun run = ToolRun::run({"-o", "out", "a.wav", "c.wav", "b.flac"}, folder);
+    EXPECT_EQ(run.status, 1) << "one input failed";
+    EXPECT_EQ(filesIn(folder + "/out"), (std::vector<std::string>{"a.wav", "b.flac"}));
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2) << run.out;
+    EXPECT_NE(run.out.find("rendered    out/b.flac from b.flac (0.050 s, FLAC, 16-bit PCM"), std::string::npos);
+    EXPECT_NE(run.err.find("c.wav: unreadable or unsupported audio: Format not recognised\n"), std::string::npos);
+    EXPECT_EQ(readAudio(folder + "/out/a.wav").left.size(), 4800u);
 }
