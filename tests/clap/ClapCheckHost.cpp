@@ -516,7 +516,11 @@ int inChild(const char* self, const std::string& path, const std::string& name, 
 #else
     const std::string sink = quiet ? " > /dev/null 2>&1" : "";
 #endif
-    const int status = std::system(("\"" + std::string(self) + "\" \"" + path + "\" " + name + sink).c_str());
+    std::string command = "\"" + std::string(self) + "\" \"" + path + "\" " + name + sink;
+#if defined(_WIN32)
+    command = "\"" + command + "\""; // cmd.exe strips the outermost quotes
+#endif
+    const int status = std::system(command.c_str());
 #if defined(_WIN32)
     const int code = status;
 #else
