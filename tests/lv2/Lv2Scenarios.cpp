@@ -3,10 +3,12 @@
 #include "lv2/PortTable.h"
 #include "support/TestHost.h"
 
+#if defined(TESSALOOM_LV2_HOST)
 #include <lv2/atom/forge.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/options/options.h>
 #include <lv2/time/time.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -371,6 +373,7 @@ Stereo renderVst(const Scenario& scenario, const Stereo& input, const std::strin
     return output;
 }
 
+#if defined(TESSALOOM_LV2_HOST)
 struct Lv2Host::State
 {
     const Scenario& scenario;
@@ -502,6 +505,8 @@ Stereo Lv2Host::render(const LV2_Descriptor* descriptor, LV2_Handle handle, cons
         descriptor->deactivate(handle);
     return output;
 }
+
+#endif
 
 std::string firstDifference(const Stereo& a, const Stereo& b)
 {

@@ -2,8 +2,10 @@
 
 #include "host/VstInterface.h"
 
+#if defined(TESSALOOM_LV2_HOST)
 #include <lv2/core/lv2.h>
 #include <lv2/urid/urid.h>
+#endif
 
 #include <cstdint>
 #include <memory>
@@ -92,6 +94,7 @@ Stereo scenarioInput(const Scenario& scenario);
 Stereo renderVst(const Scenario& scenario, const Stereo& input, const std::string& pluginPath, std::string& error,
                  bool splitAtEvents = false);
 
+#if defined(TESSALOOM_LV2_HOST) // built where the LV2 headers are
 /// A host's side of LV2 rendering: URID map, options (the longest block as maxBlockLength) and the features to pass
 /// to instantiate; then render() drives an instance through its descriptor.
 class Lv2Host
@@ -110,6 +113,8 @@ private:
     struct State;
     std::unique_ptr<State> state;
 };
+
+#endif
 
 /// Empty when a and b are equal bit for bit, else where and how they first differ.
 std::string firstDifference(const Stereo& a, const Stereo& b);
