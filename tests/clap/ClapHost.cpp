@@ -91,7 +91,8 @@ int64_t CLAPCALL streamRead(const clap_istream* stream, void* buffer, uint64_t s
 {
     MemoryStream& m = *static_cast<MemoryStream*>(stream->ctx);
     const size_t n = std::min<uint64_t>(std::min<uint64_t>(size, m.chunk), m.bytes.size() - m.readAt);
-    std::memcpy(buffer, m.bytes.data() + m.readAt, n);
+    if (n > 0)
+        std::memcpy(buffer, m.bytes.data() + m.readAt, n);
     m.readAt += n;
     return static_cast<int64_t>(n);
 }
