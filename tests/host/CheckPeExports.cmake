@@ -1,6 +1,6 @@
 # Reads a built DLL back: its export table names exactly the expected functions, undecorated (default VSTPluginMain
-# and main, both at one address). With -DVERSION=a.b.c.d also what a Windows host relies on besides: the machine type
-# (-DFORMAT=pei-i386|pei-x86-64), the DLL flag, imports from system DLLs only (no compiler runtime), and the version
+# and main, both at one address). With -DFORMAT=pei-i386|pei-x86-64 its machine type; with -DVERSION=a.b.c.d also what
+# a Windows host relies on besides: the DLL flag, imports from system DLLs only (no compiler runtime), and the version
 # block (numbers and strings) as windres (-DWINDRES) reads it.
 # Usage: cmake -DOBJDUMP=<objdump for the target> -DPLUGIN=<file.dll> [-DEXPECTED=a;b] [-DVERSION=... -DFORMAT=...
 #              -DWINDRES=...] -P CheckPeExports.cmake
@@ -57,10 +57,10 @@ if(NOT addressCount EQUAL 1)
   list(APPEND failures "the exports are not one function (${addressCount} addresses)")
 endif()
 
+if(FORMAT AND NOT listing MATCHES "file format ${FORMAT}\n")
+  list(APPEND failures "not in ${FORMAT} format")
+endif()
 if(VERSION)
-  if(NOT listing MATCHES "file format ${FORMAT}\n")
-    list(APPEND failures "not in ${FORMAT} format")
-  endif()
   if(NOT listing MATCHES "Characteristics 0x[0-9a-f]+\n([ \t]+[^\n]+\n)*[ \t]+DLL\n")
     list(APPEND failures "the DLL flag is not set")
   endif()

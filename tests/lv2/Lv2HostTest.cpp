@@ -204,6 +204,8 @@ TEST_F(Lv2HostTest, RendersThroughLilvLikeTheVstPlugin)
     ASSERT_NE(plugin, nullptr);
     for (const Lv2Scenarios::Scenario& scenario : Lv2Scenarios::differentialScenarios())
     {
+        if (!Lv2Scenarios::settingsAtBlockStarts(scenario))
+            continue; // control ports change at block starts only
         const Lv2Scenarios::Stereo input = Lv2Scenarios::scenarioInput(scenario);
         std::string error;
         const Lv2Scenarios::Stereo expected = Lv2Scenarios::renderVst(scenario, input, TESSALOOM_PLUGIN_PATH, error);

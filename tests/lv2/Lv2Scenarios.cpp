@@ -3,10 +3,12 @@
 #include "lv2/PortTable.h"
 #include "support/TestHost.h"
 
+#if defined(TESSALOOM_LV2_HOST)
 #include <lv2/atom/forge.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/options/options.h>
 #include <lv2/time/time.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -104,13 +106,25 @@ struct PortValues
         for (const ControlPort& c : kControlPorts)
             value[c.port] = c.defaultValue;
     }
-    void take(const Scenario& s, int block)
+    void take(const Scenario& s, int block, uint32_t offset = 0)
     {
         for (const PortSetting& setting : s.settings)
         {
-            if (setting.block == block)
+            if (setting.block == block && setting.frameOffset == offset)
                 value[setting.port] = setting.value;
         }
+    }
+    /// Every parameter as the host writes it: "LFO Freq" from the port that the LFO Sync entry uses.
+    std::vector<std::pair<int32_t, float>> parameters() const
+    {
+        std::vector<std::pair<int32_t, float>> list;
+        const bool free = lfoSyncEntry(value[kLfoSync]) == kLfoSyncFree;
+        for (const ControlPort& c : kControlPorts)
+        {
+            if (c.port != (free ? kLfoLength : kLfoRate))
+                list.emplace_back(c.parameter, normalisedValue(c, value[c.port]));
+        }
+        return list;
     }
 };
 
@@ -198,6 +212,32 @@ std::vector<Scenario> differentialScenarios()
                       {50, kLfoSync, 3.0f},
                       {60, kLfoSync, 0.0f}},
                      {{0, 0, 0.0, 4.0, 4, 120.0, 1.0}}});
+
+    cases.push_back({"settings and position events inside blocks: tempo change, jump, stop and start mid-block",
+                     32768.0,
+                     {1024, 333, 2048},
+                     48,
+                     {{0, kLfoAmount, 0.7f},
+                      {0, kLfoLength, 3.0f},
+                      {0, kFilterReso, 3.0f},
+                      {0, kFilterFreq, 1500.0f},
+                      {0, kMix, 0.8f},
+                      {3, kFilterFreq, 300.0f, 1},
+                      {3, kFilterFreq, 5000.0f, 1023},
+                      {7, kMix, 0.3f, 100},
+                      {7, kPreSaturation, 0.9f, 100},
+                      {12, kFilterType, 1.0f, 700},
+                      {16, kLfoPhase, 0.5f, 5},
+                      {20, kFilterType, 2.0f, 17},
+                      {20, kFilterFreq, 9000.0f, 17},
+                      {33, kLfoDirection, 1.0f, 250},
+                      {40, kMix, 1.0f, 1}},
+                     {{0, 0, 0.0, 4.0, 4, 120.0, 1.0},
+                      {5, 512, kContinue, 4.0, 4, 90.0, 1.0},
+                      {10, 100, 21.0, 4.0, 4, 90.0, 1.0},
+                      {22, 64, kContinue, 4.0, 4, 90.0, 0.0},
+                      {26, 1000, kContinue, 4.0, 4, 90.0, 1.0},
+                      {31, 200, kContinue, 6.0, 8, 180.0, 1.0}}});
     return cases;
 }
 
@@ -219,7 +259,86 @@ Stereo scenarioInput(const Scenario& scenario)
     return input;
 }
 
-Stereo renderVst(const Scenario& scenario, const Stereo& input, const std::string& pluginPath, std::string& error)
+bool settingsAtBlockStarts(const Scenario& scenario)
+{
+    for (const PortSetting& setting : scenario.settings)
+    {
+        if (setting.frameOffset != 0)
+            return false;
+    }
+    return true;
+}
+
+std::vector<BlockPlan> hostPlan(const Scenario& scenario, bool splitAtEvents)
+{
+    std::vector<BlockPlan> plan;
+    HostTransport transport(scenario.sampleRate);
+    PortValues ports;
+    int64_t start = 0;
+    for (int b = 0; b < scenario.blocks; ++b)
+    {
+        const int32_t n = blockLength(scenario, b);
+        BlockPlan block{n, {}};
+        // The parts' starts: the block's, then (split) each setting or position event inside it.
+        std::vector<uint32_t> offsets = {0};
+        for (const PortSetting& setting : scenario.settings)
+        {
+            if (splitAtEvents && setting.block == b && setting.frameOffset > 0)
+                offsets.push_back(setting.frameOffset);
+        }
+        for (const PositionEvent& e : scenario.events)
+        {
+            if (splitAtEvents && e.block == b && e.frameOffset > 0)
+                offsets.push_back(e.frameOffset);
+        }
+        std::sort(offsets.begin(), offsets.end());
+        offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
+
+        for (const uint32_t offset : offsets)
+        {
+            // Every parameter at the block's start (writing an unchanged value changes nothing), the changed ones
+            // inside it.
+            const PortValues before = ports;
+            ports.take(scenario, b, offset);
+            BlockPlan::Part part{offset, {}, false, {}};
+            const auto all = ports.parameters();
+            const auto previous = before.parameters();
+            for (size_t k = 0; k < all.size(); ++k)
+            {
+                if (offset == 0 || all[k] != previous[k])
+                    part.parameters.push_back(all[k]);
+            }
+            int64_t bar = 0;
+            double barBeat = 0.0;
+            for (const PositionEvent& e : scenario.events)
+            {
+                if (e.block == b && e.frameOffset == offset)
+                {
+                    transport.apply(e, start + offset, bar, barBeat);
+                    part.positionEvent = true;
+                }
+            }
+            part.time = transport.timeInfo(start + offset);
+            block.parts.push_back(part);
+        }
+        if (!splitAtEvents)
+        {
+            for (const PositionEvent& e : scenario.events)
+            {
+                int64_t bar = 0;
+                double barBeat = 0.0;
+                if (e.block == b && e.frameOffset > 0)
+                    transport.apply(e, start + e.frameOffset, bar, barBeat);
+            }
+        }
+        plan.push_back(block);
+        start += n;
+    }
+    return plan;
+}
+
+Stereo renderVst(const Scenario& scenario, const Stereo& input, const std::string& pluginPath, std::string& error,
+                 bool splitAtEvents)
 {
     Stereo output;
     TestHost host(pluginPath);
@@ -234,44 +353,27 @@ Stereo renderVst(const Scenario& scenario, const Stereo& input, const std::strin
     host.dispatch(effMainsChanged, 0, 1);
 
     output = input;
-    HostTransport transport(scenario.sampleRate);
-    PortValues ports;
-    int64_t start = 0;
-    for (int b = 0; b < scenario.blocks; ++b)
+    size_t start = 0;
+    for (const BlockPlan& block : hostPlan(scenario, splitAtEvents))
     {
-        // Every parameter from its port each block (writing an unchanged value changes nothing); "LFO Freq" from the
-        // port that the LFO Sync entry uses.
-        ports.take(scenario, b);
-        const bool free = lfoSyncEntry(ports.value[kLfoSync]) == kLfoSyncFree;
-        for (const ControlPort& c : kControlPorts)
+        for (size_t k = 0; k < block.parts.size(); ++k)
         {
-            if (c.port == (free ? kLfoLength : kLfoRate))
-                continue;
-            host.setParameter(c.parameter, normalisedValue(c, ports.value[c.port]));
+            const BlockPlan::Part& part = block.parts[k];
+            for (const auto& parameter : part.parameters)
+                host.setParameter(parameter.first, parameter.second);
+            host.timeInfo() = part.time;
+            const uint32_t end = k + 1 < block.parts.size() ? block.parts[k + 1].offset : block.frames;
+            const size_t at = start + part.offset;
+            host.processReplacing(&output.left[at], &output.right[at], &output.left[at], &output.right[at],
+                                  static_cast<int32_t>(end - part.offset));
         }
-
-        int64_t bar = 0;
-        double barBeat = 0.0;
-        for (const PositionEvent& e : scenario.events)
-        {
-            if (e.block == b && e.frameOffset == 0)
-                transport.apply(e, start, bar, barBeat);
-        }
-        host.timeInfo() = transport.timeInfo(start);
-        const int32_t n = blockLength(scenario, b);
-        host.processReplacing(&output.left[static_cast<size_t>(start)], &output.right[static_cast<size_t>(start)],
-                              &output.left[static_cast<size_t>(start)], &output.right[static_cast<size_t>(start)], n);
-        for (const PositionEvent& e : scenario.events)
-        {
-            if (e.block == b && e.frameOffset > 0)
-                transport.apply(e, start + e.frameOffset, bar, barBeat);
-        }
-        start += n;
+        start += static_cast<size_t>(block.frames);
     }
     host.dispatch(effMainsChanged, 0, 0);
     return output;
 }
 
+#if defined(TESSALOOM_LV2_HOST)
 struct Lv2Host::State
 {
     const Scenario& scenario;
@@ -403,6 +505,8 @@ Stereo Lv2Host::render(const LV2_Descriptor* descriptor, LV2_Handle handle, cons
         descriptor->deactivate(handle);
     return output;
 }
+
+#endif
 
 std::string firstDifference(const Stereo& a, const Stereo& b)
 {
