@@ -1,5 +1,6 @@
 // The installed LV2 bundle's factory presets, loaded through lilv and rendered in blocks of 512 frames, give the
-// same samples as the render tool with --preset of the same name (blocks of 512 too). Only presets with a still
+// same samples as the render tool with --preset of the same name (blocks of 512 too, and like a host starting from
+// the defaults: --no-settle). Only presets with a still
 // LFO take part: an LV2 host without a transport gives the LFO no tempo, the render tool a rolling one.
 // Usage: PresetRenderCheck RENDER_TOOL INPUT.wav WORK_FOLDER; exit 77 when the tool has no --preset.
 
@@ -124,7 +125,7 @@ int main(int argc, char** argv)
 
             const std::string out = work + "/preset-render.wav";
             const std::string command =
-                "'" + tool + "' --quiet --format float --preset '" + presetName + "' '" + input + "' '" + out + "'";
+                "'" + tool + "' --quiet --no-settle --format float --preset '" + presetName + "' '" + input + "' '" + out + "'";
             int outRate = 0;
             const std::vector<float> rendered = std::system(command.c_str()) == 0 ? readStereo(out, outRate) : in;
             size_t differing = rendered.size() == in.size() ? 0 : frames;
