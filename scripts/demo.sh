@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds the plug-in and its command-line host, and renders a short demo into
-# demo/out/: a drum loop under a saw chord through three settings (each a WAV file with a spectrogram) and the
-# frequency responses of the three filter types at a few cutoffs, plotted. Prints each render's summary and where
+# demo/out/: a drum loop under a saw chord through three settings and two factory presets (each a WAV file with a
+# spectrogram) and the frequency responses of the three filter types at a few cutoffs, plotted. Prints each render's summary and where
 # the files are.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -45,6 +45,14 @@ echo "== saturated: pre and post saturation around a resonant low-pass at 600 Hz
   --set "Pre Saturation=0.9" --set "Filter Freq=600Hz" --set "Filter Reso=50%" --set "Post Saturation=0.7" \
   --set "Mix=0.5"
 spectrogram "$out/saturated.wav" "saturated low-pass at 600 Hz, Mix 0.5"
+
+for preset in "Synced Wobble" "Warm Drive"; do
+  echo
+  echo "== factory preset \"$preset\""
+  file="$out/preset-$(tr 'A-Z ' 'a-z-' <<< "$preset").wav"
+  "$render" "$out/source.wav" "$file" "${common[@]}" --preset "$preset"
+  spectrogram "$file" "factory preset: $preset"
+done
 
 echo
 echo "== responses: the three filter types at a few cutoffs (Filter Reso 30%)"
