@@ -1,0 +1,60 @@
+# Writes the bash completion of tessaloom-render from the template tessaloom-render.bash.in: the options from the text
+# of --help, the parameters, their entries and the presets from the plug-in's own report.
+#   cmake -DTOOL=tessaloom-render -DPLUGIN=Tessaloom.so -DUSAGE=RenderUsage.inc -DTEMPLATE=... -DOUTPUT=... -P
+cmake_minimum_required(VERSION 3.25)
+
+execute_process(COMMAND "${TOOL}" --plugin "${PLUGIN}" --info --json OUTPUT_VARIABLE report RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${TOOL} --info --json failed (${status})")
+endif()
+
+# Inside $'...' a backslash and a single quote need a backslash.
+function(bash_lines list variable)
+  set(text "")
+  foreach(item IN LISTS list)
+    string(REPLACE "\\" "\\\\" item "${item}")
+    string(REPLACE "'" "\\'" item "${item}")
+    string(APPEND text "${item}\\n")
+  endforeach()
+  set(${variable} "${text}" PARENT_SCOPE)
+endfunction()
+
+set(presets "")
+string(JSON count LENGTH "${report}" presets)
+math(EXPR last "${count} - 1")
+foreach(i RANGE ${last})
+  string(JSON name GET "${report}" presets ${i})
+  list(APPEND presets "${name}")
+endforeach()
+
+set(parameters "")
+set(entries "")
+string(JSON count LENGTH "${report}" parameters)
+math(EXPR last "${count} - 1")
+foreach(i RANGE ${last})
+  string(JSON name GET "${report}" parameters ${i} name)
+  list(APPEND parameters "${name}=")
+  string(JSON choices ERROR_VARIABLE none LENGTH "${report}" parameters ${i} entries)
+  if(choices GREATER 0)
+    math(EXPR end "${choices} - 1")
+    foreach(e RANGE ${end})
+      string(JSON entry GET "${report}" parameters ${i} entries ${e})
+      list(APPEND entries "${name}=${entry}")
+    endforeach()
+  endif()
+endforeach()
+
+# The options: the words starting with "-" in the option column of --help (two spaces, then the names).
+file(STRINGS "${USAGE}" lines REGEX "^  -")
+set(options "")
+foreach(line IN LISTS lines)
+  string(SUBSTRING "${line}" 2 23 field)
+  string(REGEX MATCHALL "-[-a-zA-Z]+" names "${field}")
+  list(APPEND options ${names})
+endforeach()
+list(JOIN options " " TESSALOOM_OPTIONS)
+
+bash_lines("${parameters}" TESSALOOM_PARAMETERS)
+bash_lines("${entries}" TESSALOOM_ENTRIES)
+bash_lines("${presets}" TESSALOOM_PRESETS)
+configure_file("${TEMPLATE}" "${OUTPUT}" @ONLY)
