@@ -25,6 +25,11 @@ public:
     /// History magnitude beyond which a section counts as runaway. Ordinary use stays far below it: the worst
     /// transient, a full-range cutoff step at maximum resonance, peaks near 420.
     static constexpr double kRunawayLimit = 1e6;
+    /// Largest output magnitude a section may give (100 dB above full scale; legitimate settings stay below 1e3).
+    /// The filter routines check each sample of a section against it, both channels together: a sample where
+    /// either output is not finite or larger comes out as +0 on both channels, and the section's eight history
+    /// values become +0, so the next sample starts from silence.
+    static constexpr double kOutputLimit = 1e5;
 
     struct Coefficients
     {

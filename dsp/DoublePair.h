@@ -112,6 +112,30 @@ public:
 #endif
     }
 
+    /// True when both lanes are finite and at most limit in magnitude (a NaN lane fails).
+    bool bothWithin(double limit) const noexcept
+    {
+#if TESSALOOM_PAIR_SSE2
+        const __m128d magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), lanes);
+        return _mm_movemask_pd(_mm_cmple_pd(magnitude, _mm_set1_pd(limit))) == 3;
+#else
+        return std::fabs(lo) <= limit && std::fabs(hi) <= limit;
+#endif
+    }
+
+    /// True when all four lanes of a and b are finite and at most limit in magnitude.
+    static bool bothWithin(DoublePair a, DoublePair b, double limit) noexcept
+    {
+#if TESSALOOM_PAIR_SSE2
+        const __m128d sign = _mm_set1_pd(-0.0);
+        const __m128d most = _mm_set1_pd(limit);
+        return _mm_movemask_pd(_mm_and_pd(_mm_cmple_pd(_mm_andnot_pd(sign, a.lanes), most),
+                                          _mm_cmple_pd(_mm_andnot_pd(sign, b.lanes), most))) == 3;
+#else
+        return a.bothWithin(limit) && b.bothWithin(limit);
+#endif
+    }
+
     /// Per lane: 1 when the sign bit of x is set, else -1.
     static DoublePair minusOneWithFlippedSignOf(DoublePair x) noexcept
     {

@@ -42,8 +42,15 @@ public:
         x2 = DoublePair::of(h[3], h[7]);
     }
 
-    /// Biquad::process on both channels.
+    /// Biquad::process on both channels, with the per-sample guard of Biquad::kOutputLimit.
     DoublePair step(DoublePair b0, DoublePair b1, DoublePair b2, DoublePair a1, DoublePair a2, DoublePair x) noexcept
+    {
+        const DoublePair y = unguardedStep(b0, b1, b2, a1, a2, x);
+        return y.bothWithin(Biquad::kOutputLimit) ? y : silenced();
+    }
+    /// The Direct Form I step alone; the caller applies the guard (guarded) before the result is used.
+    DoublePair unguardedStep(DoublePair b0, DoublePair b1, DoublePair b2, DoublePair a1, DoublePair a2,
+                             DoublePair x) noexcept
     {
         const DoublePair y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
         x2 = x1;
@@ -52,10 +59,22 @@ public:
         y1 = y;
         return y;
     }
+    /// The guard for a result of unguardedStep: y, or +0 with the history cleared when y broke the bound.
+    DoublePair guarded(DoublePair y) noexcept { return y.bothWithin(Biquad::kOutputLimit) ? y : silenced(); }
+    /// The sample's output and the whole history become +0.
+    DoublePair silenced() noexcept
+    {
+        y1 = y2 = x1 = x2 = DoublePair::broadcast(0.0);
+        return y1;
+    }
     /// The same with the chunk's coefficients of sample i.
     DoublePair step(const ChunkCoefficients& c, int32_t i, DoublePair x) noexcept
     {
         return step(c.b0[i], c.b1[i], c.b2[i], c.a1[i], c.a2[i], x);
+    }
+    DoublePair unguardedStep(const ChunkCoefficients& c, int32_t i, DoublePair x) noexcept
+    {
+        return unguardedStep(c.b0[i], c.b1[i], c.b2[i], c.a1[i], c.a2[i], x);
     }
 
     /// Writes the history back.
@@ -395,6 +414,15 @@ void FilterEffect::filterSingleModulated(float* left, float* right, int32_t fram
 
 namespace
 {
+/// The per-sample guard of both sections, each on its own, with one test while both are within the bound.
+inline void guardBoth(SectionState& low, DoublePair& lowY, SectionState& high, DoublePair& highY) noexcept
+{
+    if (DoublePair::bothWithin(lowY, highY, Biquad::kOutputLimit))
+        return;
+    lowY = low.guarded(lowY);
+    highY = high.guarded(highY);
+}
+
 /// Output of one dual-mode frame from both sections' results, with the crossfade in single precision from the
 /// section heard before to the one heard now.
 inline void selectDual(DoublePair low, DoublePair high, bool lowHeard, int32_t& crossfadeCounter,
@@ -452,8 +480,9 @@ void FilterEffect::filterDualSteady(float* left, float* right, int32_t frames) n
     for (int32_t i = 0; i < frames; ++i)
     {
         const DoublePair x = DoublePair::fromFloats(left + i, right + i);
-        const DoublePair lowY = low.step(lc.b0, lc.b1, lc.b2, lc.a1, lc.a2, x);
-        const DoublePair highY = high.step(hc.b0, hc.b1, hc.b2, hc.a1, hc.a2, x);
+        DoublePair lowY = low.unguardedStep(lc.b0, lc.b1, lc.b2, lc.a1, lc.a2, x);
+        DoublePair highY = high.unguardedStep(hc.b0, hc.b1, hc.b2, hc.a1, hc.a2, x);
+        guardBoth(low, lowY, high, highY);
         selectDual(lowY, highY, lowHeard, counter, crossfadeLength, finalFilterOutput, left + i, right + i);
     }
     crossfadeCounter = counter;
@@ -507,8 +536,9 @@ void FilterEffect::filterDualModulated(float* left, float* right, int32_t frames
         for (int32_t i = 0; i < count; ++i)
         {
             const DoublePair x = DoublePair::fromFloats(l + i, r + i);
-            const DoublePair lowY = low.step(lowCoefficients, i, x);
-            const DoublePair highY = high.step(highCoefficients, i, x);
+            DoublePair lowY = low.unguardedStep(lowCoefficients, i, x);
+            DoublePair highY = high.unguardedStep(highCoefficients, i, x);
+            guardBoth(low, lowY, high, highY);
             selectDual(lowY, highY, lowHeard, counter, crossfadeLength, finalFilterOutput, l + i, r + i);
         }
     }

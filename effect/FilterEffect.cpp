@@ -237,12 +237,12 @@ void FilterEffect::processReplacing(float** inputs, float** outputs, int32_t sam
 void FilterEffect::setBlockSize(int32_t frames) noexcept
 {
     EffectBaseX::setBlockSize(frames);
-    growDryBuffers(frames);
+    reserveDryBuffers(frames);
 }
 
 void FilterEffect::resume() noexcept
 {
-    growDryBuffers(getBlockSize());
+    reserveDryBuffers(getBlockSize());
     EffectBaseX::resume();
 }
 
@@ -298,6 +298,11 @@ void FilterEffect::startCrossfade() noexcept
         length = 1;
     crossfadeLength = length;
     crossfadeCounter = length;
+}
+
+void FilterEffect::reserveDryBuffers(int32_t announcedFrames) noexcept
+{
+    growDryBuffers(announcedFrames < kDryReservationCeiling ? announcedFrames : kDryReservationCeiling);
 }
 
 bool FilterEffect::growDryBuffers(int32_t frames) noexcept

@@ -3,7 +3,9 @@
 #   fuzz         libFuzzer over the exported entry point, AddressSanitizer and UndefinedBehaviorSanitizer (build-fuzz/)
 #   threads      one audio thread against two control threads under ThreadSanitizer (build-tsan/)
 #   leaks        1000 create/process/close cycles under LeakSanitizer (build-fuzz/)
-#   hour         an hour of 44.1 kHz audio with random automation: no non-finite sample; block times (build-reliability/)
+#   hour         an hour of 44.1 kHz audio with random automation: no non-finite sample, none above 1e5; block times
+#                (build-reliability/)
+#   bound        the fastest modulation at 8..192 kHz in blocks of 1..8192 frames: no sample above 1e5 or non-finite
 #   allocations  processing allocates nothing within the announced block length (CTest, build-reliability/)
 #   rates        8000..768000 Hz x blocks of 1..8192 frames: finite output, sine gain at the cutoff (CTest)
 #   mends        the reproducers of the mended faults: runaway, huge input, subnormal tail (CTest)
@@ -127,7 +129,15 @@ if want hour && needs hour $built_plain; then
   if run hour build-reliability/tests/reliability/tessaloom-endurance hour 3600; then
     pass hour "$(sed -n 's/^endurance: block CPU time //p' "$logs/hour.log")"
   else
-    fail hour "non-finite output in an hour of automated audio"
+    fail hour "non-finite output or a sample above 1e5 in an hour of automated audio"
+  fi
+fi
+
+if want bound && needs bound $built_plain; then
+  if run bound build-reliability/tests/reliability/tessaloom-endurance bound; then
+    pass bound "$(sed -n 's/^bound: \([0-9]* runs\)/\1/p' "$logs/bound.log")"
+  else
+    fail bound "a sample above 1e5 or non-finite in the grid of fast settings"
   fi
 fi
 
