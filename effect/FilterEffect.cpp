@@ -1,8 +1,8 @@
 #include "effect/FilterEffect.h"
 
 #include "dsp/DoublePair.h"
-#include "dsp/NumberConversion.h"
-#include "effect/Glide.h"
+#include "host/NumberConversion.h"
+#include "dsp/Glide.h"
 #include "modulation/NoteLengths.h"
 #include "parameters/ChoiceParameter.h"
 #include "parameters/FloatParameter.h"

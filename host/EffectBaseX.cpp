@@ -1,6 +1,6 @@
 #include "host/EffectBaseX.h"
 
-#include "dsp/NumberConversion.h"
+#include "host/NumberConversion.h"
 #include "host/EditorBase.h"
 
 #include <cstdint>

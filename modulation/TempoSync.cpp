@@ -3,7 +3,7 @@
 
 #include "effect/FilterEffect.h"
 
-#include "effect/Glide.h"
+#include "dsp/Glide.h"
 #include "modulation/NoteLengths.h"
 
 #include <cmath>
