@@ -63,23 +63,35 @@ double clampToRange(double v, double minimum, double maximum) noexcept
     return v;
 }
 
-/// One saturation stage over a channel, two samples at a time: y = shape(x) * (amount / 2) + (1 - amount * 0.7) * x,
-/// clamped to [-1, 1] without a branch. in may be out.
+/// The saturation law, two samples at a time: y = shape(x) * (amount / 2) + (1 - amount * 0.7) * x, clamped to
+/// [-1, 1] without a branch.
+class SaturationLaw
+{
+public:
+    explicit SaturationLaw(double amount) noexcept
+        : shapedShare(DoublePair::broadcast(amount * 0.5)), plainShare(DoublePair::broadcast(1.0 - amount * 0.7))
+    {
+    }
+    DoublePair apply(const Waveshaper& shaper, DoublePair x) const noexcept
+    {
+        return DoublePair::clampToUnit(shaper.shapeBoth(x) * shapedShare + plainShare * x);
+    }
+
+private:
+    DoublePair shapedShare, plainShare;
+};
+
+/// One saturation stage over a channel. in may be out.
 void saturate(const Waveshaper& shaper, double amount, const float* in, float* out, int32_t frames) noexcept
 {
-    const DoublePair shapedShare = DoublePair::broadcast(amount * 0.5);
-    const DoublePair plainShare = DoublePair::broadcast(1.0 - amount * 0.7);
+    const SaturationLaw law(amount);
     int32_t i = 0;
     for (; i + 2 <= frames; i += 2)
-    {
-        const DoublePair x = DoublePair::fromFloats(in + i);
-        DoublePair::clampToUnit(shaper.shapeBoth(x) * shapedShare + plainShare * x).storeFloats(out + i);
-    }
+        law.apply(shaper, DoublePair::fromFloats(in + i)).storeFloats(out + i);
     if (i < frames)
     {
         float unused = 0.0f;
-        const DoublePair x = DoublePair::fromFloats(in + i, in + i);
-        DoublePair::clampToUnit(shaper.shapeBoth(x) * shapedShare + plainShare * x).storeFloats(out + i, &unused);
+        law.apply(shaper, DoublePair::fromFloats(in + i, in + i)).storeFloats(out + i, &unused);
     }
 }
 
@@ -90,13 +102,12 @@ void finishChannel(const Waveshaper& shaper, double postAmount, const float* dry
                    int32_t frames) noexcept
 {
     const bool post = postAmount > 0.0;
-    const DoublePair shapedShare = DoublePair::broadcast(postAmount * 0.5);
-    const DoublePair plainShare = DoublePair::broadcast(1.0 - postAmount * 0.7);
+    const SaturationLaw law(postAmount);
     const DoublePair wetShare = DoublePair::broadcast(wet);
     const DoublePair dryShare = DoublePair::broadcast(1.0 - wet);
     const auto stages = [&](DoublePair y, const float* dryFirst, const float* drySecond) {
         if (post)
-            y = DoublePair::clampToUnit(shaper.shapeBoth(y) * shapedShare + plainShare * y).roundedToFloat();
+            y = law.apply(shaper, y).roundedToFloat();
         if (dry != nullptr)
             y = DoublePair::fromFloats(dryFirst, drySecond) * dryShare + y * wetShare;
         return y;
