@@ -53,10 +53,14 @@ public:
     /// sample rate changed since the last design. A type change clears the history first.
     void update(int32_t newType, double frequencyHz, double newQ) noexcept
     {
-        if (needsDesign || std::fabs(frequency - frequencyHz) > 1.0 || std::fabs(q - newQ) > 0.01 ||
+        if (needsDesign || frequencyMovedTooFar(frequency, frequencyHz) || std::fabs(q - newQ) > 0.01 ||
             std::fabs(gainDb) > 0.01 || bandwidthMode || type != newType)
             redesign(newType, frequencyHz, newQ);
     }
+
+    /// The frequency test of update(), which the block loops that plan redesigns ahead use as well: a cutoff more than
+    /// 1 Hz away from the stored frequency redesigns (a NaN never does).
+    static bool frequencyMovedTooFar(double storedHz, double hz) noexcept { return std::fabs(storedHz - hz) > 1.0; }
 
     /// One Direct Form I step of channel 0 (left) or 1 (right).
     double process(int channel, double x) noexcept

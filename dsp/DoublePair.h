@@ -180,23 +180,3 @@ private:
     double hi;
 #endif
 };
-
-/// Sets every sample that is not finite (NaN or infinite) to +0; four at a time where there is SSE2.
-inline void zeroNonFiniteFloats(float* samples, int32_t count) noexcept
-{
-    int32_t i = 0;
-#if TESSALOOM_PAIR_SSE2
-    const __m128 magnitudeBits = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
-    const __m128 largest = _mm_set1_ps(3.40282347e+38f);
-    for (; i + 4 <= count; i += 4)
-    {
-        const __m128 v = _mm_loadu_ps(samples + i);
-        _mm_storeu_ps(samples + i, _mm_and_ps(v, _mm_cmple_ps(_mm_and_ps(v, magnitudeBits), largest)));
-    }
-#endif
-    for (; i < count; ++i)
-    {
-        if (!(samples[i] - samples[i] == 0.0f)) // NaN or infinite
-            samples[i] = 0.0f;
-    }
-}

@@ -56,7 +56,7 @@ void FilterEffect::filterSingleSteady(float* left, float* right, int32_t frames)
     for (int32_t i = 0; i < frames; ++i)
     {
         const DoublePair x = DoublePair::fromFloats(left + i, right + i);
-        section.step(c.b0, c.b1, c.b2, c.a1, c.a2, x).storeFloats(left + i, right + i, finalFilterOutput);
+        section.step(c.b0, c.b1, c.b2, c.a1, c.a2, x).storeFloats(left + i, right + i);
     }
     section.finish();
 }
@@ -89,7 +89,7 @@ void FilterEffect::filterSingleModulated(float* left, float* right, int32_t fram
         float* l = left + start;
         float* r = right + start;
         for (int32_t i = 0; i < count; ++i)
-            section.step(coefficients, i, DoublePair::fromFloats(l + i, r + i)).storeFloats(l + i, r + i, finalFilterOutput);
+            section.step(coefficients, i, DoublePair::fromFloats(l + i, r + i)).storeFloats(l + i, r + i);
     }
     section.finish();
     planner.finish();
@@ -103,7 +103,7 @@ namespace
 /// Output of one dual-mode frame from both sections' results, with the crossfade in single precision from the
 /// section heard before to the one heard now.
 inline void selectDual(DoublePair low, DoublePair high, bool lowHeard, int32_t& crossfadeCounter,
-                       int32_t crossfadeLength, bool finiteOnly, float* left, float* right) noexcept
+                       int32_t crossfadeLength, float* left, float* right) noexcept
 {
     if (crossfadeCounter > 0)
     {
@@ -119,15 +119,10 @@ inline void selectDual(DoublePair low, DoublePair high, bool lowHeard, int32_t& 
         const float fadingRight = lowHeard ? highRight : lowRight;
         *left = u * heardLeft + t * fadingLeft;
         *right = u * heardRight + t * fadingRight;
-        if (finiteOnly)
-        {
-            zeroNonFiniteFloats(left, 1);
-            zeroNonFiniteFloats(right, 1);
-        }
     }
     else
     {
-        (lowHeard ? low : high).storeFloats(left, right, finiteOnly);
+        (lowHeard ? low : high).storeFloats(left, right);
     }
 }
 } // namespace
@@ -160,7 +155,7 @@ void FilterEffect::filterDualSteady(float* left, float* right, int32_t frames) n
         DoublePair lowY = low.unguardedStep(lc.b0, lc.b1, lc.b2, lc.a1, lc.a2, x);
         DoublePair highY = high.unguardedStep(hc.b0, hc.b1, hc.b2, hc.a1, hc.a2, x);
         guardBoth(low, lowY, high, highY);
-        selectDual(lowY, highY, lowHeard, counter, crossfadeLength, finalFilterOutput, left + i, right + i);
+        selectDual(lowY, highY, lowHeard, counter, crossfadeLength, left + i, right + i);
     }
     crossfadeCounter = counter;
     low.finish();
@@ -216,7 +211,7 @@ void FilterEffect::filterDualModulated(float* left, float* right, int32_t frames
             DoublePair lowY = low.unguardedStep(lowCoefficients, i, x);
             DoublePair highY = high.unguardedStep(highCoefficients, i, x);
             guardBoth(low, lowY, high, highY);
-            selectDual(lowY, highY, lowHeard, counter, crossfadeLength, finalFilterOutput, l + i, r + i);
+            selectDual(lowY, highY, lowHeard, counter, crossfadeLength, l + i, r + i);
         }
     }
     crossfadeCounter = counter;

@@ -63,7 +63,7 @@ public:
                 {
                     bool unclamped = false;
                     const double hz = cutoffHzOfArgument(argument, axis, unclamped);
-                    if (std::fabs(stored - hz) > 1.0)
+                    if (Biquad::frequencyMovedTooFar(stored, hz))
                     {
                         redesignAt[redesigns] = i;
                         redesignHz[redesigns] = hz;

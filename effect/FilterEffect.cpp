@@ -17,12 +17,10 @@
 namespace
 {
 constexpr const char* kFilterTypeNames[] = {"Low Pass", "High Pass", "Dual LP/HP"};
-constexpr const char* kLfoSyncNames[] = {"Whole", "Dotted", "Triplet", "Free"};
 constexpr const char* kLfoDirectionNames[] = {"Down", "Up"};
 // Entry 0 plays the oscillator's shape 0 (a sine) and entry 1 its shape 1 (a triangle), whatever the names say.
 constexpr const char* kLfoShapeNames[] = {"Triangle", "Sinus", "Sawtooth", "Square", "Exponent"};
 constexpr int32_t kFilterTypeCount = static_cast<int32_t>(std::size(kFilterTypeNames));
-constexpr int32_t kLfoSyncCount = static_cast<int32_t>(std::size(kLfoSyncNames));
 constexpr int32_t kLfoDirectionCount = static_cast<int32_t>(std::size(kLfoDirectionNames));
 constexpr int32_t kLfoShapeCount = static_cast<int32_t>(std::size(kLfoShapeNames));
 
@@ -165,7 +163,10 @@ FilterEffect::FilterEffect(audioMasterCallback hostCallback)
         std::make_unique<ChoiceParameter>("Filter Type", "", kFilterTypeCount, kFilterTypeNames, kTypeLowPass);
     parameters[kLfoFreq] =
         std::make_unique<ChoiceParameter>("LFO Freq", "", kNoteLengthCount, noteLengthNames, kDefaultNoteLength);
-    parameters[kLfoSync] = std::make_unique<ChoiceParameter>("LFO Sync", "", kLfoSyncCount, kLfoSyncNames, kSyncWhole);
+    const char* syncNames[kSyncModeCount];
+    for (int32_t i = 0; i < kSyncModeCount; ++i)
+        syncNames[i] = kSyncModes[i].name;
+    parameters[kLfoSync] = std::make_unique<ChoiceParameter>("LFO Sync", "", kSyncModeCount, syncNames, kSyncWhole);
     parameters[kLfoDirection] =
         std::make_unique<ChoiceParameter>("LFO Direction", "", kLfoDirectionCount, kLfoDirectionNames, kDirectionDown);
     parameters[kLfoShape] = std::make_unique<ChoiceParameter>("LFO Shape", "", kLfoShapeCount, kLfoShapeNames, 0);
@@ -223,8 +224,6 @@ void FilterEffect::processReplacing(float** inputs, float** outputs, int32_t sam
         copyChannel(inRight, outRight, frames);
     }
 
-    // Without post-saturation and mix the filter's stores are the chain's last step, and guard the output themselves.
-    finalFilterOutput = !(postSaturation > 0.0) && !mixing;
     if (filterType == kTypeDual)
         filterDual(outLeft, outRight, frames);
     else
@@ -237,8 +236,9 @@ void FilterEffect::processReplacing(float** inputs, float** outputs, int32_t sam
     const float* dryInLeft = mixing ? dryLeft.get() : nullptr;
     const float* dryInRight = mixing ? dryRight.get() : nullptr;
     // The two output channels are two buffers, as every host gives them (the filter reads a frame's two samples
-    // before it writes them).
-    if (!finalFilterOutput)
+    // before it writes them). The output guard: the filter's per-sample guard lets only finite samples of at most 1e5
+    // out; what comes after it (post-saturation, the dry signal) passes the non-finite guard of finishChannel.
+    if (postSaturation > 0.0 || mixing)
     {
         finishChannel(postShaper, postSaturation, dryInLeft, mix, outLeft, frames);
         finishChannel(postShaper, postSaturation, dryInRight, mix, outRight, frames);

@@ -211,7 +211,6 @@ private:
     Lfo lfo;
     float processingRate; // Hz, last given to the sections and the oscillator
 
-    bool finalFilterOutput = false; // this block: the filter's output is the chain's, so it lets nothing non-finite out
     CutoffScale cutoffScaleCache;   // the cutoff axis of the last block
     CutoffTracker primaryTracker;
     CutoffTracker secondaryTracker;

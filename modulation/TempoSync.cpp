@@ -10,8 +10,6 @@
 
 namespace
 {
-constexpr double kDottedFactor = 1.5;
-constexpr double kTripletFactor = 0.6666666666666666;
 constexpr double kPhaseGlide = 0.2;
 constexpr double kMinutesPerSecond = 0.016666666666666666;
 constexpr int32_t kSteadyRequestInterval = 8; // blocks per time request while nothing changes
@@ -26,10 +24,8 @@ double FilterEffect::syncedLfoRate() const noexcept
         rate = kNoteLengths[noteLength].cyclesPerQuarterNote;
 
     const int32_t sync = parameters[kLfoSync]->getIntValue();
-    if (sync == kSyncDotted)
-        rate *= kDottedFactor;
-    else if (sync == kSyncTriplet)
-        rate *= kTripletFactor;
+    if (sync == kSyncDotted || sync == kSyncTriplet)
+        rate *= kSyncModes[sync].rateFactor;
     return rate;
 }
 
