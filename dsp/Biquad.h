@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 /// Response types of a Biquad design. LowPass and HighPass equal the "Filter Type" entries "Low Pass" and "High Pass".
@@ -65,7 +66,7 @@ public:
     /// One Direct Form I step of channel 0 (left) or 1 (right).
     double process(int channel, double x) noexcept
     {
-        double* h = history + 4 * channel; // y1, y2, x1, x2
+        double* h = history + 4 * static_cast<ptrdiff_t>(channel); // y1, y2, x1, x2
         const double y = b0 * x + b1 * h[2] + b2 * h[3] - a1 * h[0] - a2 * h[1];
         h[3] = h[2];
         h[2] = x;

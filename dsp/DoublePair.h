@@ -28,7 +28,10 @@ public:
         return DoublePair(first, second);
 #endif
     }
-    static DoublePair broadcast(double value) noexcept { return of(value, value); }
+    static DoublePair broadcast(double value) noexcept
+    {
+        return of(value, value);
+    }
     /// Two floats widened to double.
     static DoublePair fromFloats(const float* first, const float* second) noexcept
     {
@@ -39,7 +42,10 @@ public:
 #endif
     }
     /// Two neighbouring floats widened to double.
-    static DoublePair fromFloats(const float* both) noexcept { return fromFloats(both, both + 1); }
+    static DoublePair fromFloats(const float* both) noexcept
+    {
+        return fromFloats(both, both + 1);
+    }
 
     /// Both lanes rounded to float; a result that is not finite as a float becomes 0 when finiteOnly is set.
     void storeFloats(float* first, float* second, bool finiteOnly = false) const noexcept
@@ -58,7 +64,10 @@ public:
         *second = narrowed(hi, finiteOnly);
 #endif
     }
-    void storeFloats(float* both, bool finiteOnly = false) const noexcept { storeFloats(both, both + 1, finiteOnly); }
+    void storeFloats(float* both, bool finiteOnly = false) const noexcept
+    {
+        storeFloats(both, both + 1, finiteOnly);
+    }
 
     /// Both lanes rounded to float and widened back, as storing to a float buffer and reading it again would.
     DoublePair roundedToFloat() const noexcept
@@ -159,10 +168,14 @@ public:
 
 private:
 #if TESSALOOM_PAIR_SSE2
-    explicit DoublePair(__m128d value) noexcept : lanes(value) {}
-    __m128d lanes;
+    explicit DoublePair(__m128d value) noexcept : lanes(value)
+    {
+    }
+    __m128d lanes = _mm_setzero_pd();
 #else
-    DoublePair(double first, double second) noexcept : lo(first), hi(second) {}
+    DoublePair(double first, double second) noexcept : lo(first), hi(second)
+    {
+    }
     static float narrowed(double value, bool finiteOnly) noexcept
     {
         const float f = static_cast<float>(value);
@@ -176,7 +189,7 @@ private:
             return -1.0;
         return y;
     }
-    double lo;
-    double hi;
+    double lo = 0.0;
+    double hi = 0.0;
 #endif
 };

@@ -12,7 +12,7 @@
 /// decide there). Afterwards only the frequency test can fire within the block; the tracker keeps its reference only
 /// while the section still holds that frequency.
 inline void startSection(Biquad& section, int32_t type, double argument, double q, const CutoffScale& scale,
-                  CutoffTracker& tracker)
+                         CutoffTracker& tracker)
 {
     bool unclamped = false;
     const double hz = cutoffHzOfArgument(argument, scale, unclamped);

@@ -1,8 +1,8 @@
 #include "effect/FilterEffect.h"
 
 #include "dsp/DoublePair.h"
-#include "host/NumberConversion.h"
 #include "dsp/Glide.h"
+#include "host/NumberConversion.h"
 #include "modulation/NoteLengths.h"
 #include "parameters/ChoiceParameter.h"
 #include "parameters/FloatParameter.h"
@@ -50,7 +50,6 @@ constexpr int32_t kVendorTextLength = 64;
 constexpr double kSaturationGlide = 0.2; // share of the distance to the target covered per block
 constexpr double kMixGlide = 0.3;
 
-
 /// NaN-safe clamp: a NaN gives the minimum.
 double clampToRange(double v, double minimum, double maximum) noexcept
 {
@@ -94,8 +93,9 @@ void saturate(const Waveshaper& shaper, double amount, const float* in, float* o
 }
 
 /// Everything after the filter on one channel in one pass, two samples at a time: post-saturation when postAmount is
-/// above 0, the dry/wet mix when dry is given (one of them is), and the chain's last step, which lets no NaN or infinity reach the host
-/// (such a sample becomes 0). Each stage's result is rounded to float, as storing it between stages would.
+/// above 0, the dry/wet mix when dry is given (one of them is), and the chain's last step, which lets no NaN or
+/// infinity reach the host (such a sample becomes 0). Each stage's result is rounded to float, as storing it between
+/// stages would.
 void finishChannel(const Waveshaper& shaper, double postAmount, const float* dry, double wet, float* out,
                    int32_t frames) noexcept
 {
@@ -103,7 +103,8 @@ void finishChannel(const Waveshaper& shaper, double postAmount, const float* dry
     const SaturationLaw law(postAmount);
     const DoublePair wetShare = DoublePair::broadcast(wet);
     const DoublePair dryShare = DoublePair::broadcast(1.0 - wet);
-    const auto stages = [&](DoublePair y, const float* dryFirst, const float* drySecond) {
+    const auto stages = [&](DoublePair y, const float* dryFirst, const float* drySecond)
+    {
         if (post)
             y = law.apply(shaper, y).roundedToFloat();
         if (dry != nullptr)
@@ -465,7 +466,7 @@ int32_t FilterEffect::getVendorVersion() noexcept
 
 FilterEffect::ProcessingState FilterEffect::getProcessingState() const noexcept
 {
-    ProcessingState state;
+    ProcessingState state{};
     state.preSaturation = preSaturation;
     state.postSaturation = postSaturation;
     state.mix = mix;

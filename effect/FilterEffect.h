@@ -211,7 +211,7 @@ private:
     Lfo lfo;
     float processingRate; // Hz, last given to the sections and the oscillator
 
-    CutoffScale cutoffScaleCache;   // the cutoff axis of the last block
+    CutoffScale cutoffScaleCache; // the cutoff axis of the last block
     CutoffTracker primaryTracker;
     CutoffTracker secondaryTracker;
     SteadyCutoff primarySteady;

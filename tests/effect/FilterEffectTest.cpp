@@ -613,8 +613,12 @@ TEST_F(FilterEffectTest, DryBuffersAreSizedWhenAnnouncedAndOnlyGrowWhileMixing)
 
     // Absurd announcements reserve at most the ceiling (2^16 frames), quickly; zero and negative ones nothing new.
     // The interface cuts a 64-bit value to 32 bits: -3456106496 becomes 838860800 frames.
-    const intptr_t absurd[][2] = {{0, 4096}, {-5, 4096}, {INT32_MIN, 4096}, {INT32_MAX, 65536},
-                                  {static_cast<intptr_t>(-3456106496LL), 65536}, {1 << 20, 65536}};
+    const intptr_t absurd[][2] = {{0, 4096},
+                                  {-5, 4096},
+                                  {INT32_MIN, 4096},
+                                  {INT32_MAX, 65536},
+                                  {static_cast<intptr_t>(-3456106496LL), 65536},
+                                  {1 << 20, 65536}};
     for (const auto& [size, capacity] : absurd)
     {
         if (sizeof(intptr_t) < 8 && size != static_cast<int32_t>(size))

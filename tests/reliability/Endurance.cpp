@@ -272,13 +272,11 @@ int runBound()
                                 effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, rates[rate]);
                                 effect->dispatcher(effect, effSetBlockSize, 0, frames, nullptr, 0.0f);
                                 effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
-                                const float settings[][2] = {{kFilterType, entry(type, 3)},
-                                                             {kFilterFreq, 0.2f},
-                                                             {kFilterReso, 1.0f},
-                                                             {kLfoAmount, 1.0f},
-                                                             {kLfoSync, entry(sync, 4)},
-                                                             {kLfoFreq, sync == 3 ? 1.0f : entry(note, 10)},
-                                                             {kLfoShape, entry(shape, 5)}};
+                                const float settings[][2] = {
+                                    {kFilterType, entry(type, 3)}, {kFilterFreq, 0.2f},
+                                    {kFilterReso, 1.0f},           {kLfoAmount, 1.0f},
+                                    {kLfoSync, entry(sync, 4)},    {kLfoFreq, sync == 3 ? 1.0f : entry(note, 10)},
+                                    {kLfoShape, entry(shape, 5)}};
                                 for (const auto& setting : settings)
                                     effect->setParameter(effect, static_cast<int32_t>(setting[0]), setting[1]);
                                 startTransport(tempos[tempo], rates[rate]);
@@ -313,8 +311,8 @@ int runBound()
                         worst[rate][length]);
     for (int tempo = 0; tempo < 5; ++tempo)
         std::printf("bound: %3.0f BPM (synced): peak %.3g\n", tempos[tempo], worstAtTempo[tempo]);
-    std::printf("bound: %ld runs, %ld samples, %ld above 1e3, %ld above 1e5, %ld non-finite\n", runs, samples,
-                above1e3, above1e5, nonFinite);
+    std::printf("bound: %ld runs, %ld samples, %ld above 1e3, %ld above 1e5, %ld non-finite\n", runs, samples, above1e3,
+                above1e5, nonFinite);
     return above1e5 == 0 && nonFinite == 0 ? 0 : 1;
 }
 } // namespace
