@@ -145,8 +145,8 @@ public:
 #endif
     }
 
-    /// Per lane: 1 when the sign bit of x is set, else -1.
-    static DoublePair minusOneWithFlippedSignOf(DoublePair x) noexcept
+    /// Per lane: the unit that moves x towards zero, 1 when the sign bit of x is set, else -1.
+    static DoublePair unitTowardsZero(DoublePair x) noexcept
     {
 #if TESSALOOM_PAIR_SSE2
         return DoublePair(_mm_xor_pd(_mm_and_pd(x.lanes, _mm_set1_pd(-0.0)), _mm_set1_pd(-1.0)));
