@@ -10,7 +10,7 @@
 
 namespace bench
 {
-constexpr int32_t kBlockFrames = 512;  // stereo frames per processing call
+constexpr int32_t kBlockFrames = 512; // stereo frames per processing call
 constexpr double kSampleRateHz = 44100.0;
 
 /// One parameter write: index and normalised value.

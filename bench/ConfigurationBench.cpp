@@ -29,8 +29,7 @@ double threadSeconds()
 }
 
 /// Median over kBatches batches of ns per stereo frame of blockStep, in thread CPU time as the benchmarks count it.
-template <typename BlockStep>
-double medianNsPerFrame(BlockStep&& blockStep)
+template <typename BlockStep> double medianNsPerFrame(BlockStep&& blockStep)
 {
     std::vector<double> perFrame;
     for (int batch = 0; batch < kBatches; ++batch)
@@ -48,8 +47,9 @@ double medianNsPerFrame(BlockStep&& blockStep)
 class BareLoop
 {
 public:
-    BareLoop() : inLeft(bench::kBlockFrames), inRight(bench::kBlockFrames), outLeft(bench::kBlockFrames),
-                 outRight(bench::kBlockFrames), filter(bench::bareLowPass())
+    BareLoop()
+        : inLeft(bench::kBlockFrames), inRight(bench::kBlockFrames), outLeft(bench::kBlockFrames),
+          outRight(bench::kBlockFrames), filter(bench::bareLowPass())
     {
         for (int i = 0; i < bench::kBlockFrames; ++i)
         {
@@ -80,8 +80,7 @@ double bareNsPerFrame()
 
 /// The ratio of blockStep's time to the bare loop's, robust against a machine whose load changes: batches of the two
 /// alternate, and the median of the batch pairs' ratios is taken.
-template <typename BlockStep>
-double pairedRatio(BlockStep&& blockStep)
+template <typename BlockStep> double pairedRatio(BlockStep&& blockStep)
 {
     constexpr int kPairs = 21;
     constexpr int kPairBlocks = 16;

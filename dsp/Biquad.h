@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 /// Response types of a Biquad design. LowPass and HighPass equal the "Filter Type" entries "Low Pass" and "High Pass".
@@ -25,6 +26,11 @@ public:
     /// History magnitude beyond which a section counts as runaway. Ordinary use stays far below it: the worst
     /// transient, a full-range cutoff step at maximum resonance, peaks near 420.
     static constexpr double kRunawayLimit = 1e6;
+    /// Largest output magnitude a section may give (100 dB above full scale; legitimate settings stay below 1e3).
+    /// The filter routines check each sample of a section against it, both channels together: a sample where
+    /// either output is not finite or larger comes out as +0 on both channels, and the section's eight history
+    /// values become +0, so the next sample starts from silence.
+    static constexpr double kOutputLimit = 1e5;
 
     struct Coefficients
     {
@@ -48,15 +54,19 @@ public:
     /// sample rate changed since the last design. A type change clears the history first.
     void update(int32_t newType, double frequencyHz, double newQ) noexcept
     {
-        if (needsDesign || std::fabs(frequency - frequencyHz) > 1.0 || std::fabs(q - newQ) > 0.01 ||
+        if (needsDesign || frequencyMovedTooFar(frequency, frequencyHz) || std::fabs(q - newQ) > 0.01 ||
             std::fabs(gainDb) > 0.01 || bandwidthMode || type != newType)
             redesign(newType, frequencyHz, newQ);
     }
 
+    /// The frequency test of update(), which the block loops that plan redesigns ahead use as well: a cutoff more than
+    /// 1 Hz away from the stored frequency redesigns (a NaN never does).
+    static bool frequencyMovedTooFar(double storedHz, double hz) noexcept { return std::fabs(storedHz - hz) > 1.0; }
+
     /// One Direct Form I step of channel 0 (left) or 1 (right).
     double process(int channel, double x) noexcept
     {
-        double* h = history + 4 * channel; // y1, y2, x1, x2
+        double* h = history + 4 * static_cast<ptrdiff_t>(channel); // y1, y2, x1, x2
         const double y = b0 * x + b1 * h[2] + b2 * h[3] - a1 * h[0] - a2 * h[1];
         h[3] = h[2];
         h[2] = x;

@@ -3,6 +3,7 @@
 // into Hz, f = exp(ln(minimum) + (ln(maximum) - ln(minimum)) * position), clamped to the range and below half the
 // sample rate; and what the block loops keep so that they call exp only when its result can matter.
 
+#include <cmath>
 #include <cstdint>
 
 /// The axis and the clamps, computed once for a range and a processing rate.
@@ -36,7 +37,24 @@ inline double cutoffArgument(double position, const CutoffScale& scale) noexcept
 }
 
 /// The clamped cutoff in Hz for an exp argument; unclamped tells whether it is exp's result untouched.
-double cutoffHzOfArgument(double argument, const CutoffScale& scale, bool& unclamped) noexcept;
+inline double cutoffHzOfArgument(double argument, const CutoffScale& scale, bool& unclamped) noexcept
+{
+    unclamped = false;
+    if (argument < scale.lowestArgument)
+        return scale.bottomHz;
+    if (argument > scale.highestArgument)
+        return scale.topHz;
+    const double e = std::exp(argument);
+    double hz = e;
+    if (hz > scale.maximumHz)
+        hz = scale.maximumHz;
+    else if (hz < scale.minimumHz)
+        hz = scale.minimumHz;
+    if (hz > scale.nyquistHz)
+        hz = scale.nyquistHz;
+    unclamped = hz == e;
+    return hz;
+}
 
 /// The clamped cutoff in Hz of a position.
 double cutoffHz(double position, const CutoffScale& scale) noexcept;

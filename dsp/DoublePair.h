@@ -28,7 +28,10 @@ public:
         return DoublePair(first, second);
 #endif
     }
-    static DoublePair broadcast(double value) noexcept { return of(value, value); }
+    static DoublePair broadcast(double value) noexcept
+    {
+        return of(value, value);
+    }
     /// Two floats widened to double.
     static DoublePair fromFloats(const float* first, const float* second) noexcept
     {
@@ -39,7 +42,10 @@ public:
 #endif
     }
     /// Two neighbouring floats widened to double.
-    static DoublePair fromFloats(const float* both) noexcept { return fromFloats(both, both + 1); }
+    static DoublePair fromFloats(const float* both) noexcept
+    {
+        return fromFloats(both, both + 1);
+    }
 
     /// Both lanes rounded to float; a result that is not finite as a float becomes 0 when finiteOnly is set.
     void storeFloats(float* first, float* second, bool finiteOnly = false) const noexcept
@@ -58,7 +64,10 @@ public:
         *second = narrowed(hi, finiteOnly);
 #endif
     }
-    void storeFloats(float* both, bool finiteOnly = false) const noexcept { storeFloats(both, both + 1, finiteOnly); }
+    void storeFloats(float* both, bool finiteOnly = false) const noexcept
+    {
+        storeFloats(both, both + 1, finiteOnly);
+    }
 
     /// Both lanes rounded to float and widened back, as storing to a float buffer and reading it again would.
     DoublePair roundedToFloat() const noexcept
@@ -112,8 +121,32 @@ public:
 #endif
     }
 
-    /// Per lane: 1 when the sign bit of x is set, else -1.
-    static DoublePair minusOneWithFlippedSignOf(DoublePair x) noexcept
+    /// True when both lanes are finite and at most limit in magnitude (a NaN lane fails).
+    bool bothWithin(double limit) const noexcept
+    {
+#if TESSALOOM_PAIR_SSE2
+        const __m128d magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), lanes);
+        return _mm_movemask_pd(_mm_cmple_pd(magnitude, _mm_set1_pd(limit))) == 3;
+#else
+        return std::fabs(lo) <= limit && std::fabs(hi) <= limit;
+#endif
+    }
+
+    /// True when all four lanes of a and b are finite and at most limit in magnitude.
+    static bool bothWithin(DoublePair a, DoublePair b, double limit) noexcept
+    {
+#if TESSALOOM_PAIR_SSE2
+        const __m128d sign = _mm_set1_pd(-0.0);
+        const __m128d most = _mm_set1_pd(limit);
+        return _mm_movemask_pd(_mm_and_pd(_mm_cmple_pd(_mm_andnot_pd(sign, a.lanes), most),
+                                          _mm_cmple_pd(_mm_andnot_pd(sign, b.lanes), most))) == 3;
+#else
+        return a.bothWithin(limit) && b.bothWithin(limit);
+#endif
+    }
+
+    /// Per lane: the unit that moves x towards zero, 1 when the sign bit of x is set, else -1.
+    static DoublePair unitTowardsZero(DoublePair x) noexcept
     {
 #if TESSALOOM_PAIR_SSE2
         return DoublePair(_mm_xor_pd(_mm_and_pd(x.lanes, _mm_set1_pd(-0.0)), _mm_set1_pd(-1.0)));
@@ -135,10 +168,14 @@ public:
 
 private:
 #if TESSALOOM_PAIR_SSE2
-    explicit DoublePair(__m128d value) noexcept : lanes(value) {}
-    __m128d lanes;
+    explicit DoublePair(__m128d value) noexcept : lanes(value)
+    {
+    }
+    __m128d lanes = _mm_setzero_pd();
 #else
-    DoublePair(double first, double second) noexcept : lo(first), hi(second) {}
+    DoublePair(double first, double second) noexcept : lo(first), hi(second)
+    {
+    }
     static float narrowed(double value, bool finiteOnly) noexcept
     {
         const float f = static_cast<float>(value);
@@ -152,27 +189,7 @@ private:
             return -1.0;
         return y;
     }
-    double lo;
-    double hi;
+    double lo = 0.0;
+    double hi = 0.0;
 #endif
 };
-
-/// Sets every sample that is not finite (NaN or infinite) to +0; four at a time where there is SSE2.
-inline void zeroNonFiniteFloats(float* samples, int32_t count) noexcept
-{
-    int32_t i = 0;
-#if TESSALOOM_PAIR_SSE2
-    const __m128 magnitudeBits = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
-    const __m128 largest = _mm_set1_ps(3.40282347e+38f);
-    for (; i + 4 <= count; i += 4)
-    {
-        const __m128 v = _mm_loadu_ps(samples + i);
-        _mm_storeu_ps(samples + i, _mm_and_ps(v, _mm_cmple_ps(_mm_and_ps(v, magnitudeBits), largest)));
-    }
-#endif
-    for (; i < count; ++i)
-    {
-        if (!(samples[i] - samples[i] == 0.0f)) // NaN or infinite
-            samples[i] = 0.0f;
-    }
-}

@@ -35,7 +35,7 @@ public:
     {
         for (int32_t i = 0; i < order; ++i)
         {
-            const DoublePair offset = DoublePair::minusOneWithFlippedSignOf(x);
+            const DoublePair offset = DoublePair::unitTowardsZero(x);
             const DoublePair t = x + offset;
             x = t * t * t - offset;
         }

@@ -1,8 +1,8 @@
 #include "effect/FilterEffect.h"
 
 #include "dsp/DoublePair.h"
-#include "dsp/NumberConversion.h"
-#include "effect/Glide.h"
+#include "dsp/Glide.h"
+#include "host/NumberConversion.h"
 #include "modulation/NoteLengths.h"
 #include "parameters/ChoiceParameter.h"
 #include "parameters/FloatParameter.h"
@@ -17,12 +17,10 @@
 namespace
 {
 constexpr const char* kFilterTypeNames[] = {"Low Pass", "High Pass", "Dual LP/HP"};
-constexpr const char* kLfoSyncNames[] = {"Whole", "Dotted", "Triplet", "Free"};
 constexpr const char* kLfoDirectionNames[] = {"Down", "Up"};
 // Entry 0 plays the oscillator's shape 0 (a sine) and entry 1 its shape 1 (a triangle), whatever the names say.
 constexpr const char* kLfoShapeNames[] = {"Triangle", "Sinus", "Sawtooth", "Square", "Exponent"};
 constexpr int32_t kFilterTypeCount = static_cast<int32_t>(std::size(kFilterTypeNames));
-constexpr int32_t kLfoSyncCount = static_cast<int32_t>(std::size(kLfoSyncNames));
 constexpr int32_t kLfoDirectionCount = static_cast<int32_t>(std::size(kLfoDirectionNames));
 constexpr int32_t kLfoShapeCount = static_cast<int32_t>(std::size(kLfoShapeNames));
 
@@ -52,7 +50,6 @@ constexpr int32_t kVendorTextLength = 64;
 constexpr double kSaturationGlide = 0.2; // share of the distance to the target covered per block
 constexpr double kMixGlide = 0.3;
 
-
 /// NaN-safe clamp: a NaN gives the minimum.
 double clampToRange(double v, double minimum, double maximum) noexcept
 {
@@ -63,40 +60,53 @@ double clampToRange(double v, double minimum, double maximum) noexcept
     return v;
 }
 
-/// One saturation stage over a channel, two samples at a time: y = shape(x) * (amount / 2) + (1 - amount * 0.7) * x,
-/// clamped to [-1, 1] without a branch. in may be out.
+/// The saturation law, two samples at a time: y = shape(x) * (amount / 2) + (1 - amount * 0.7) * x, clamped to
+/// [-1, 1] without a branch.
+class SaturationLaw
+{
+public:
+    explicit SaturationLaw(double amount) noexcept
+        : shapedShare(DoublePair::broadcast(amount * 0.5)), plainShare(DoublePair::broadcast(1.0 - amount * 0.7))
+    {
+    }
+    DoublePair apply(const Waveshaper& shaper, DoublePair x) const noexcept
+    {
+        return DoublePair::clampToUnit(shaper.shapeBoth(x) * shapedShare + plainShare * x);
+    }
+
+private:
+    DoublePair shapedShare, plainShare;
+};
+
+/// One saturation stage over a channel. in may be out.
 void saturate(const Waveshaper& shaper, double amount, const float* in, float* out, int32_t frames) noexcept
 {
-    const DoublePair shapedShare = DoublePair::broadcast(amount * 0.5);
-    const DoublePair plainShare = DoublePair::broadcast(1.0 - amount * 0.7);
+    const SaturationLaw law(amount);
     int32_t i = 0;
     for (; i + 2 <= frames; i += 2)
-    {
-        const DoublePair x = DoublePair::fromFloats(in + i);
-        DoublePair::clampToUnit(shaper.shapeBoth(x) * shapedShare + plainShare * x).storeFloats(out + i);
-    }
+        law.apply(shaper, DoublePair::fromFloats(in + i)).storeFloats(out + i);
     if (i < frames)
     {
         float unused = 0.0f;
-        const DoublePair x = DoublePair::fromFloats(in + i, in + i);
-        DoublePair::clampToUnit(shaper.shapeBoth(x) * shapedShare + plainShare * x).storeFloats(out + i, &unused);
+        law.apply(shaper, DoublePair::fromFloats(in + i, in + i)).storeFloats(out + i, &unused);
     }
 }
 
 /// Everything after the filter on one channel in one pass, two samples at a time: post-saturation when postAmount is
-/// above 0, the dry/wet mix when dry is given (one of them is), and the chain's last step, which lets no NaN or infinity reach the host
-/// (such a sample becomes 0). Each stage's result is rounded to float, as storing it between stages would.
+/// above 0, the dry/wet mix when dry is given (one of them is), and the chain's last step, which lets no NaN or
+/// infinity reach the host (such a sample becomes 0). Each stage's result is rounded to float, as storing it between
+/// stages would.
 void finishChannel(const Waveshaper& shaper, double postAmount, const float* dry, double wet, float* out,
                    int32_t frames) noexcept
 {
     const bool post = postAmount > 0.0;
-    const DoublePair shapedShare = DoublePair::broadcast(postAmount * 0.5);
-    const DoublePair plainShare = DoublePair::broadcast(1.0 - postAmount * 0.7);
+    const SaturationLaw law(postAmount);
     const DoublePair wetShare = DoublePair::broadcast(wet);
     const DoublePair dryShare = DoublePair::broadcast(1.0 - wet);
-    const auto stages = [&](DoublePair y, const float* dryFirst, const float* drySecond) {
+    const auto stages = [&](DoublePair y, const float* dryFirst, const float* drySecond)
+    {
         if (post)
-            y = DoublePair::clampToUnit(shaper.shapeBoth(y) * shapedShare + plainShare * y).roundedToFloat();
+            y = law.apply(shaper, y).roundedToFloat();
         if (dry != nullptr)
             y = DoublePair::fromFloats(dryFirst, drySecond) * dryShare + y * wetShare;
         return y;
@@ -154,7 +164,10 @@ FilterEffect::FilterEffect(audioMasterCallback hostCallback)
         std::make_unique<ChoiceParameter>("Filter Type", "", kFilterTypeCount, kFilterTypeNames, kTypeLowPass);
     parameters[kLfoFreq] =
         std::make_unique<ChoiceParameter>("LFO Freq", "", kNoteLengthCount, noteLengthNames, kDefaultNoteLength);
-    parameters[kLfoSync] = std::make_unique<ChoiceParameter>("LFO Sync", "", kLfoSyncCount, kLfoSyncNames, kSyncWhole);
+    const char* syncNames[kSyncModeCount];
+    for (int32_t i = 0; i < kSyncModeCount; ++i)
+        syncNames[i] = kSyncModes[i].name;
+    parameters[kLfoSync] = std::make_unique<ChoiceParameter>("LFO Sync", "", kSyncModeCount, syncNames, kSyncWhole);
     parameters[kLfoDirection] =
         std::make_unique<ChoiceParameter>("LFO Direction", "", kLfoDirectionCount, kLfoDirectionNames, kDirectionDown);
     parameters[kLfoShape] = std::make_unique<ChoiceParameter>("LFO Shape", "", kLfoShapeCount, kLfoShapeNames, 0);
@@ -212,8 +225,6 @@ void FilterEffect::processReplacing(float** inputs, float** outputs, int32_t sam
         copyChannel(inRight, outRight, frames);
     }
 
-    // Without post-saturation and mix the filter's stores are the chain's last step, and guard the output themselves.
-    finalFilterOutput = !(postSaturation > 0.0) && !mixing;
     if (filterType == kTypeDual)
         filterDual(outLeft, outRight, frames);
     else
@@ -226,8 +237,9 @@ void FilterEffect::processReplacing(float** inputs, float** outputs, int32_t sam
     const float* dryInLeft = mixing ? dryLeft.get() : nullptr;
     const float* dryInRight = mixing ? dryRight.get() : nullptr;
     // The two output channels are two buffers, as every host gives them (the filter reads a frame's two samples
-    // before it writes them).
-    if (!finalFilterOutput)
+    // before it writes them). The output guard: the filter's per-sample guard lets only finite samples of at most 1e5
+    // out; what comes after it (post-saturation, the dry signal) passes the non-finite guard of finishChannel.
+    if (postSaturation > 0.0 || mixing)
     {
         finishChannel(postShaper, postSaturation, dryInLeft, mix, outLeft, frames);
         finishChannel(postShaper, postSaturation, dryInRight, mix, outRight, frames);
@@ -237,12 +249,12 @@ void FilterEffect::processReplacing(float** inputs, float** outputs, int32_t sam
 void FilterEffect::setBlockSize(int32_t frames) noexcept
 {
     EffectBaseX::setBlockSize(frames);
-    growDryBuffers(frames);
+    reserveDryBuffers(frames);
 }
 
 void FilterEffect::resume() noexcept
 {
-    growDryBuffers(getBlockSize());
+    reserveDryBuffers(getBlockSize());
     EffectBaseX::resume();
 }
 
@@ -298,6 +310,11 @@ void FilterEffect::startCrossfade() noexcept
         length = 1;
     crossfadeLength = length;
     crossfadeCounter = length;
+}
+
+void FilterEffect::reserveDryBuffers(int32_t announcedFrames) noexcept
+{
+    growDryBuffers(announcedFrames < kDryReservationCeiling ? announcedFrames : kDryReservationCeiling);
 }
 
 bool FilterEffect::growDryBuffers(int32_t frames) noexcept
@@ -449,7 +466,7 @@ int32_t FilterEffect::getVendorVersion() noexcept
 
 FilterEffect::ProcessingState FilterEffect::getProcessingState() const noexcept
 {
-    ProcessingState state;
+    ProcessingState state{};
     state.preSaturation = preSaturation;
     state.postSaturation = postSaturation;
     state.mix = mix;

@@ -69,6 +69,10 @@ public:
     static constexpr int32_t kUniqueId = 0x57727978; // 'Wryx'
     static constexpr int32_t kVendorVersion = 1001;
     static constexpr int32_t kProgramNameLength = 24; // characters, terminator not counted
+    /// Most frames the dry buffers reserve when a block size is announced (effSetBlockSize, resume): 2^16, 256 KiB
+    /// per channel. Longer blocks still arrive and grow the buffers on the audio thread, two allocations per new
+    /// longest block; zero and negative announcements reserve nothing.
+    static constexpr int32_t kDryReservationCeiling = 65536;
 
     /// The per-block state of the chain, copied out for tests and diagnostics.
     struct ProcessingState
@@ -155,6 +159,8 @@ private:
     /// Makes each dry buffer hold at least frames samples, growing both when they are shorter and never shrinking
     /// them; false when they could not be grown (the old ones stay).
     bool growDryBuffers(int32_t frames) noexcept;
+    /// growDryBuffers for an announced block size, at most kDryReservationCeiling frames.
+    void reserveDryBuffers(int32_t announcedFrames) noexcept;
     void updateLfo() noexcept;
 
     /// The cutoff axis for this block.
@@ -205,8 +211,7 @@ private:
     Lfo lfo;
     float processingRate; // Hz, last given to the sections and the oscillator
 
-    bool finalFilterOutput = false; // this block: the filter's output is the chain's, so it lets nothing non-finite out
-    CutoffScale cutoffScaleCache;   // the cutoff axis of the last block
+    CutoffScale cutoffScaleCache; // the cutoff axis of the last block
     CutoffTracker primaryTracker;
     CutoffTracker secondaryTracker;
     SteadyCutoff primarySteady;

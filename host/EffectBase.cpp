@@ -1,7 +1,7 @@
 #include "host/EffectBase.h"
 
-#include "dsp/NumberConversion.h"
 #include "host/EditorBase.h"
+#include "host/NumberConversion.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "host/EffectBaseX.h"
 
-#include "dsp/NumberConversion.h"
 #include "host/EditorBase.h"
+#include "host/NumberConversion.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -63,6 +63,7 @@ intptr_t EffectBaseX::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
     case effProcessVarIo:
         return asAnswer(processVariableIo(static_cast<VstVariableIo*>(ptr)));
     case effSetSpeakerArrangement:
+        // NOLINTNEXTLINE(performance-no-int-to-ptr): the VST 2.4 interface passes pointers as intptr_t values
         return asAnswer(setSpeakerArrangement(reinterpret_cast<VstSpeakerArrangement*>(value),
                                               static_cast<VstSpeakerArrangement*>(ptr)));
     case effSetBypass:
@@ -113,6 +114,7 @@ intptr_t EffectBaseX::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
     case effEndSetProgram:
         return asAnswer(endSetProgram());
     case effGetSpeakerArrangement:
+        // NOLINTNEXTLINE(performance-no-int-to-ptr): the VST 2.4 interface passes pointers as intptr_t values
         return asAnswer(getSpeakerArrangement(reinterpret_cast<VstSpeakerArrangement**>(value),
                                               static_cast<VstSpeakerArrangement**>(ptr)));
     case effShellGetNextPlugin:
@@ -286,6 +288,7 @@ int32_t EffectBaseX::getNumMidiOutputChannels()
 
 VstTimeInfo* EffectBaseX::getTimeInfo(int32_t filter)
 {
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the VST 2.4 interface passes pointers as intptr_t values
     return reinterpret_cast<VstTimeInfo*>(callHost(audioMasterGetTime, 0, filter));
 }
 
@@ -371,6 +374,7 @@ int32_t EffectBaseX::getTailSize()
 
 void* EffectBaseX::getDirectory()
 {
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the VST 2.4 interface passes pointers as intptr_t values
     return reinterpret_cast<void*>(callHost(audioMasterGetDirectory));
 }
 
@@ -594,11 +598,13 @@ bool EffectBaseX::needIdle()
 
 AEffect* EffectBaseX::getPreviousPlug(int32_t)
 {
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the VST 2.4 interface passes pointers as intptr_t values
     return reinterpret_cast<AEffect*>(callHost(audioMasterGetPreviousPlug));
 }
 
 AEffect* EffectBaseX::getNextPlug(int32_t)
 {
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the VST 2.4 interface passes pointers as intptr_t values
     return reinterpret_cast<AEffect*>(callHost(audioMasterGetNextPlug));
 }
 
@@ -624,11 +630,13 @@ intptr_t EffectBaseX::setOutputSampleRate(float rate)
 
 VstSpeakerArrangement* EffectBaseX::getInputSpeakerArrangement()
 {
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the VST 2.4 interface passes pointers as intptr_t values
     return reinterpret_cast<VstSpeakerArrangement*>(callHost(audioMasterGetInputSpeakerArrangement));
 }
 
 VstSpeakerArrangement* EffectBaseX::getOutputSpeakerArrangement()
 {
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the VST 2.4 interface passes pointers as intptr_t values
     return reinterpret_cast<VstSpeakerArrangement*>(callHost(audioMasterGetOutputSpeakerArrangement));
 }
 

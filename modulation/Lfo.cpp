@@ -1,6 +1,6 @@
 #include "modulation/Lfo.h"
 
-#include "dsp/NumberConversion.h"
+#include "host/NumberConversion.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #pragma once
-// The entries of "LFO Freq": one table gives both the names the host shows and the oscillator's cycles per quarter
-// note that the tempo sync uses.
+// The entries of "LFO Freq" and "LFO Sync": each table gives both the names the host shows and what the tempo sync
+// does with an entry (cycles per quarter note; the factor on them).
 
 #include <cstdint>
 #include <iterator>
@@ -18,3 +18,13 @@ constexpr NoteLength kNoteLengths[] = {
 };
 constexpr int32_t kNoteLengthCount = static_cast<int32_t>(std::size(kNoteLengths));
 constexpr int32_t kDefaultNoteLength = 4; // "1 bar"
+
+/// One "LFO Sync" entry: its name and the factor on the note length's rate ("Free" does not use the note length).
+struct SyncMode
+{
+    const char* name;
+    double rateFactor;
+};
+
+constexpr SyncMode kSyncModes[] = {{"Whole", 1.0}, {"Dotted", 1.5}, {"Triplet", 0.6666666666666666}, {"Free", 1.0}};
+constexpr int32_t kSyncModeCount = static_cast<int32_t>(std::size(kSyncModes));

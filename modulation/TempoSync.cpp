@@ -3,15 +3,13 @@
 
 #include "effect/FilterEffect.h"
 
-#include "effect/Glide.h"
+#include "dsp/Glide.h"
 #include "modulation/NoteLengths.h"
 
 #include <cmath>
 
 namespace
 {
-constexpr double kDottedFactor = 1.5;
-constexpr double kTripletFactor = 0.6666666666666666;
 constexpr double kPhaseGlide = 0.2;
 constexpr double kMinutesPerSecond = 0.016666666666666666;
 constexpr int32_t kSteadyRequestInterval = 8; // blocks per time request while nothing changes
@@ -26,10 +24,8 @@ double FilterEffect::syncedLfoRate() const noexcept
         rate = kNoteLengths[noteLength].cyclesPerQuarterNote;
 
     const int32_t sync = parameters[kLfoSync]->getIntValue();
-    if (sync == kSyncDotted)
-        rate *= kDottedFactor;
-    else if (sync == kSyncTriplet)
-        rate *= kTripletFactor;
+    if (sync == kSyncDotted || sync == kSyncTriplet)
+        rate *= kSyncModes[sync].rateFactor;
     return rate;
 }
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "dsp/NumberConversion.h"
+#include "host/NumberConversion.h"
 
 namespace
 {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "dsp/NumberConversion.h"
+#include "host/NumberConversion.h"
 
 Parameter::Parameter(const char* nameText, const char* labelText) noexcept
 {

@@ -1,6 +1,6 @@
 # Writes the manual page tessaloom-render.1 from the text of --help (tools/RenderUsage.inc) and the examples of the
-# README's render section, so that the page says what the program says.
-#   cmake -DUSAGE=tools/RenderUsage.inc -DREADME=README.md -DVERSION=x.y.z -DOUTPUT=tessaloom-render.1 -P ManPage.cmake
+# render section (docs/RENDERING.md), so that the page says what the program says.
+#   cmake -DUSAGE=tools/RenderUsage.inc -DREADME=docs/RENDERING.md -DVERSION=x.y.z -DOUTPUT=tessaloom-render.1 -P ManPage.cmake
 cmake_minimum_required(VERSION 3.25)
 
 # CMake lists split at ";" and stop splitting inside "[...]": the text travels with stand-ins for both.
@@ -108,12 +108,12 @@ if(options STREQUAL "" OR synopsis STREQUAL "")
   message(FATAL_ERROR "${USAGE}: no usage text between R\"usage( and )usage\"")
 endif()
 
-# The examples: the first sh block of the README's render section, "$r" standing for the program.
+# The examples: the first sh block of the render section (docs/RENDERING.md), "$r" standing for the program.
 read_lines("${README}" lines)
 set(examples "")
 set(state before)
 foreach(line IN LISTS lines)
-  if(state STREQUAL "before" AND line MATCHES "^## Rendering audio")
+  if(state STREQUAL "before" AND line MATCHES "^##? Rendering audio")
     set(state section)
   elseif(state STREQUAL "section" AND line STREQUAL "```sh")
     set(state block)
@@ -127,7 +127,7 @@ foreach(line IN LISTS lines)
   endif()
 endforeach()
 if(examples STREQUAL "")
-  message(FATAL_ERROR "${README}: no sh block of examples under \"## Rendering audio\"")
+  message(FATAL_ERROR "${README}: no sh block of examples under a heading \"Rendering audio\"")
 endif()
 
 set(page ".TH TESSALOOM\\-RENDER 1 \"\" \"tessaloom ${VERSION}\" \"User Commands\"

@@ -376,20 +376,31 @@ TEST_F(FilterEffectAudioTest, DualModeModulatesBothHalvesAndHearsOne)
     }
 }
 
-TEST_F(FilterEffectAudioTest, ANonFiniteInputSampleIsForgottenAfterItsBlock)
+TEST_F(FilterEffectAudioTest, ANonFiniteInputSampleIsForgottenAtOnce)
 {
+    // The per-sample guard: the bad sample's frame comes out as silence on both channels, and the section runs on
+    // from a cleared history, within the block and into the next.
     host.setParameter(kFilterFreq, 0.4f);
-    Stereo poisoned = testSignal(64, 3u);
+    const Stereo input = testSignal(64, 3u);
+    Stereo poisoned = input;
     poisoned.left[10] = std::numeric_limits<float>::quiet_NaN();
     poisoned.right[20] = std::numeric_limits<float>::infinity();
-    process(host, poisoned);
-
-    // From the next block on the section runs again from a cleared history.
     Biquad reference(44100.0);
-    const Stereo input = testSignal(64, 4u);
     Stereo expected = input;
+    for (size_t i = 0; i < expected.left.size(); ++i)
+    {
+        reference.update(LowPass, cutoffHzAt(0.4f), 1.0);
+        const bool bad = i == 10 || i == 20;
+        if (bad)
+            reference.clearHistory();
+        expected.left[i] = bad ? 0.0f : static_cast<float>(reference.process(0, input.left[i]));
+        expected.right[i] = bad ? 0.0f : static_cast<float>(reference.process(1, input.right[i]));
+    }
+    expectSameSamples(process(host, poisoned), expected, "the bad block");
+    const Stereo next = testSignal(64, 4u);
+    expected = next;
     filterSteady(reference, LowPass, cutoffHzAt(0.4f), 1.0, expected);
-    expectSameSamples(process(host, input), expected, "after a bad sample");
+    expectSameSamples(process(host, next), expected, "after a bad sample");
 }
 
 /// Sets a busy configuration: every stage active, modulated cutoff.

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -609,6 +610,26 @@ TEST_F(FilterEffectTest, DryBuffersAreSizedWhenAnnouncedAndOnlyGrowWhileMixing)
     record->dispatcher(record, effSetBlockSize, 0, 64, nullptr, 0.0f);
     record->dispatcher(record, effMainsChanged, 0, 1, nullptr, 0.0f);
     EXPECT_EQ(announced.getProcessingState().dryCapacity, 4096) << "never shrunk";
+
+    // Absurd announcements reserve at most the ceiling (2^16 frames), quickly; zero and negative ones nothing new.
+    // The interface cuts a 64-bit value to 32 bits: -3456106496 becomes 838860800 frames.
+    const intptr_t absurd[][2] = {{0, 4096},
+                                  {-5, 4096},
+                                  {INT32_MIN, 4096},
+                                  {INT32_MAX, 65536},
+                                  {static_cast<intptr_t>(-3456106496LL), 65536},
+                                  {1 << 20, 65536}};
+    for (const auto& [size, capacity] : absurd)
+    {
+        if (sizeof(intptr_t) < 8 && size != static_cast<int32_t>(size))
+            continue;
+        const auto start = std::chrono::steady_clock::now();
+        record->dispatcher(record, effSetBlockSize, 0, size, nullptr, 0.0f);
+        record->dispatcher(record, effMainsChanged, 0, 1, nullptr, 0.0f);
+        const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_EQ(announced.getProcessingState().dryCapacity, capacity) << size;
+        EXPECT_LT(took, 1e-3) << size << ": announcement and resume took " << took << " s";
+    }
 }
 
 TEST_F(FilterEffectTest, BadBuffersOrFrameCountsDoNoHarm)
@@ -971,51 +992,60 @@ double historyPeak(const Biquad& section)
 TEST_F(FilterEffectTest, FastModulationNeverRunsTheSectionsAway)
 {
     // A square oscillator at 48 Hz and more, at full depth and maximum resonance, redesigns the section every sample
-    // between far-apart cutoffs; its history once grew into infinities after a few seconds of loud noise.
+    // between far-apart cutoffs; its history once grew into infinities after a few seconds of loud noise, and within
+    // a block its output grew to 1e7 and more (up to the largest float at 8 kHz) before the per-sample guard.
     struct Case
     {
         const char* name;
         double tempo;     // BPM
         float filterType; // normalised "Filter Type"
-        float filterFreq; // normalised
+        float rate;       // Hz
+        int32_t frames;   // per block
     };
     const Case cases[] = {
-        {"480 BPM low-pass", 480.0, entryValue(0, 3), 0.2f},
-        {"999 BPM low-pass", 999.0, entryValue(0, 3), 0.2f},
-        {"480 BPM high-pass", 480.0, entryValue(1, 3), 0.2f},
-        {"600 BPM dual", 600.0, entryValue(2, 3), 0.2f},
+        {"480 BPM low-pass", 480.0, entryValue(0, 3), 44100.0f, 512},
+        {"999 BPM low-pass", 999.0, entryValue(0, 3), 44100.0f, 512},
+        {"480 BPM high-pass", 480.0, entryValue(1, 3), 44100.0f, 512},
+        {"600 BPM dual", 600.0, entryValue(2, 3), 44100.0f, 512},
+        {"880 BPM low-pass", 880.0, entryValue(0, 3), 44100.0f, 512},
+        {"880 BPM low-pass, 8192-frame blocks", 880.0, entryValue(0, 3), 44100.0f, 8192},
+        {"480 BPM low-pass at 8 kHz, 8192-frame blocks", 480.0, entryValue(0, 3), 8000.0f, 8192},
     };
-    constexpr int32_t kFrames = 512;
-    constexpr int kBlocks = 6 * 44100 / kFrames; // 6 s
     for (const Case& c : cases)
     {
         FilterEffect fx(&fakeHostCallback);
+        fx.getEffectRecord()->dispatcher(fx.getEffectRecord(), effSetSampleRate, 0, 0, nullptr, c.rate);
         fx.setParameter(Index::kLfoAmount, 1.0f);
         fx.setParameter(Index::kLfoFreq, entryValue(0, 10)); // "1/16 bar"
         fx.setParameter(Index::kLfoSync, entryValue(1, 4));  // "Dotted"
         fx.setParameter(Index::kLfoShape, entryValue(3, 5)); // "Square"
         fx.setParameter(Index::kFilterReso, 1.0f);
         fx.setParameter(Index::kFilterType, c.filterType);
-        fx.setParameter(Index::kFilterFreq, c.filterFreq);
-        std::vector<float> left(kFrames), right(kFrames);
+        fx.setParameter(Index::kFilterFreq, 0.2f);
+        std::vector<float> left(static_cast<size_t>(c.frames)), right(left.size());
         float* channels[2] = {left.data(), right.data()};
         uint32_t seed = 11u;
         double position = 0.0; // quarter notes
         int nonFinite = 0;
         double worstHistory = 0.0;
-        for (int block = 0; block < kBlocks; ++block)
+        float peak = 0.0f;
+        for (int block = 0; block < static_cast<int>(6.0f * c.rate) / c.frames; ++block) // 6 s
         {
             setTime(c.tempo, position, kVstTransportPlaying);
             fillNoise(left, right, seed, 1.0f);
-            fx.processReplacing(channels, channels, kFrames);
-            position += kFrames * (c.tempo / 60.0) / 44100.0;
-            for (int i = 0; i < kFrames; ++i)
+            fx.processReplacing(channels, channels, c.frames);
+            position += c.frames * (c.tempo / 60.0) / c.rate;
+            for (size_t i = 0; i < left.size(); ++i)
+            {
                 nonFinite += !std::isfinite(left[i]) + !std::isfinite(right[i]);
+                peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
+            }
             worstHistory =
                 std::max({worstHistory, historyPeak(fx.getPrimaryBiquad()), historyPeak(fx.getSecondaryBiquad())});
         }
         EXPECT_EQ(nonFinite, 0) << c.name;
         EXPECT_LE(worstHistory, 1e6) << c.name << ": a block ended with a runaway history";
+        EXPECT_LE(peak, 1e5f) << c.name << ": a sample above the per-sample bound left";
     }
 }
 

@@ -71,7 +71,7 @@ TEST(FilterRoutinesTest, BlockLoopsGiveTheBitsOfThePlainPerSampleForm)
             {Index::kFilterFreq, randomUnit(seed)},
             {Index::kFilterReso, randomUnit(seed)},
             {Index::kLfoAmount, trial % 5 == 0 ? 1.0f : amount},
-            {Index::kLfoSync, 0.9f},                      // "Free"
+            {Index::kLfoSync, 0.9f},                           // "Free"
             {Index::kLfoFreq, 0.5f + 0.5f * randomUnit(seed)}, // about 0.5 Hz to 24 Hz
             {Index::kLfoDirection, randomUnit(seed)},
             {Index::kLfoShape, randomUnit(seed)},

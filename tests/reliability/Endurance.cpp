@@ -8,7 +8,11 @@
 //                                    huge finite noise (up to ±3.4e38); reports the worst block time against
 //                                    the median, in the thread's CPU time (what the block costs) and in wall time
 //                                    (which also counts the machine's other work), and fails on any non-finite
-//                                    sample.
+//                                    sample or an ordinary block's sample above 1e5.
+//   tessaloom-endurance bound        the grid of fast settings (every filter type, LFO shape and sync mode, the two
+//                                    fastest note lengths, tempos up to 999 BPM, full depth, maximum resonance) at
+//                                    8 kHz to 192 kHz in blocks of 1 to 8192 frames of noise at ±1; prints the peaks
+//                                    and fails on a sample above 1e5 or non-finite.
 //   tessaloom-endurance transients   peaks of the transients that ordinary use can give, which are left as they are:
 //                                    a full-range step of Filter Freq and a sawtooth LFO at full depth.
 
@@ -239,7 +243,77 @@ int runHour(double seconds)
                 seconds, blocks, kFrames, kFrames / kRate * 1e6, bursts, nonFinite, peak, loudBlocks);
     printTimes("block CPU time", cpuMicrosecondsOfBlock);
     printTimes("block wall time", wallMicroseconds);
-    return nonFinite == 0 ? 0 : 1;
+    return nonFinite == 0 && peak <= 1e5f ? 0 : 1;
+}
+
+/// The grid of the fastest modulation: no output sample may exceed 1e5 in magnitude or be non-finite.
+int runBound()
+{
+    constexpr int32_t kFilterType = 1, kFilterFreq = 2, kFilterReso = 3, kLfoAmount = 4, kLfoFreq = 5, kLfoSync = 6,
+                      kLfoShape = 8;
+    const float rates[] = {8000.0f, 44100.0f, 192000.0f};
+    const int32_t blockLengths[] = {1, 512, 8192};
+    const double tempos[] = {120.0, 480.0, 540.0, 880.0, 999.0};
+    const auto entry = [](int e, int count) { return (static_cast<float>(e) + 0.5f) / static_cast<float>(count); };
+    std::vector<float> left(8192), right(8192);
+    float worst[3][3] = {};
+    float worstAtTempo[5] = {};
+    long runs = 0, nonFinite = 0, above1e3 = 0, above1e5 = 0, samples = 0;
+    for (int rate = 0; rate < 3; ++rate)
+        for (int length = 0; length < 3; ++length)
+            for (int type = 0; type < 3; ++type)
+                for (int shape = 0; shape < 5; ++shape)
+                    for (int sync = 0; sync < 4; ++sync)
+                        for (int note = 0; note < (sync == 3 ? 1 : 2); ++note) // "Free": its fastest rate, 24 Hz
+                            for (int tempo = 0; tempo < (sync == 3 ? 1 : 5); ++tempo)
+                            {
+                                AEffect* effect = VSTPluginMain(&enduranceHost);
+                                const int32_t frames = blockLengths[length];
+                                effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, rates[rate]);
+                                effect->dispatcher(effect, effSetBlockSize, 0, frames, nullptr, 0.0f);
+                                effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+                                const float settings[][2] = {
+                                    {kFilterType, entry(type, 3)}, {kFilterFreq, 0.2f},
+                                    {kFilterReso, 1.0f},           {kLfoAmount, 1.0f},
+                                    {kLfoSync, entry(sync, 4)},    {kLfoFreq, sync == 3 ? 1.0f : entry(note, 10)},
+                                    {kLfoShape, entry(shape, 5)}};
+                                for (const auto& setting : settings)
+                                    effect->setParameter(effect, static_cast<int32_t>(setting[0]), setting[1]);
+                                startTransport(tempos[tempo], rates[rate]);
+                                const long total = std::max(4L * frames, static_cast<long>(rates[rate] * 0.5f));
+                                uint32_t seed = 29u + static_cast<uint32_t>(runs);
+                                float peak = 0.0f;
+                                for (long done = 0; done < total; done += frames)
+                                {
+                                    nonFinite += processNoise(effect, left, right, frames, seed);
+                                    for (int32_t i = 0; i < frames; ++i)
+                                    {
+                                        for (float v : {left[static_cast<size_t>(i)], right[static_cast<size_t>(i)]})
+                                        {
+                                            const float m = std::fabs(v);
+                                            above1e3 += m > 1e3f;
+                                            above1e5 += !(m <= 1e5f);
+                                            peak = std::isfinite(m) ? std::max(peak, m) : 3.4e38f;
+                                        }
+                                    }
+                                    samples += 2L * frames;
+                                    hostTime.samplePos += frames;
+                                    hostTime.ppqPos += frames * (tempos[tempo] / 60.0) / rates[rate];
+                                }
+                                effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+                                worst[rate][length] = std::max(worst[rate][length], peak);
+                                worstAtTempo[tempo] = std::max(worstAtTempo[tempo], sync == 3 ? 0.0f : peak);
+                                ++runs;
+                            }
+    for (int rate = 0; rate < 3; ++rate)
+        for (int length = 0; length < 3; ++length)
+            std::printf("bound: %6.0f Hz, blocks of %4d frames: peak %.3g\n", rates[rate], blockLengths[length],
+                        worst[rate][length]);
+    for (int tempo = 0; tempo < 5; ++tempo)
+        std::printf("bound: %3.0f BPM (synced): peak %.3g\n", tempos[tempo], worstAtTempo[tempo]);
+    std::printf("bound: %ld runs, %ld samples, %ld above 1e3, %ld above 1e5, %ld non-finite\n", runs, samples, above1e3,
+                above1e5, nonFinite);
+    return above1e5 == 0 && nonFinite == 0 ? 0 : 1;
 }
 } // namespace
 
@@ -332,6 +406,8 @@ int main(int argc, char** argv)
         return runCycles(std::atol(argv[2]));
     if (argc == 3 && std::strcmp(argv[1], "hour") == 0)
         return runHour(std::atof(argv[2]));
-    std::fprintf(stderr, "usage: tessaloom-endurance cycles N | hour SECONDS | transients\n");
+    if (argc == 2 && std::strcmp(argv[1], "bound") == 0)
+        return runBound();
+    std::fprintf(stderr, "usage: tessaloom-endurance cycles N | hour SECONDS | transients | bound\n");
     return 2;
 }

@@ -4,8 +4,9 @@
 // bits (0, NaN, huge), announced block sizes 0..8192, blocks of 0..8192 frames (longer than announced too), input
 // samples of any float bits, and time records of any bytes or none.
 //
-// Invariants, besides the sanitizers' own: every output sample of a processing call is finite, and nothing is written
-// beyond the frames of a block. A violation aborts with a message, which libFuzzer reports as a crash.
+// Invariants, besides the sanitizers' own: every output sample of a processing call is finite, at most 1e5 (the
+// filter's per-sample bound) plus the block's largest input magnitude (which the dry signal may add), and nothing is
+// written beyond the frames of a block. A violation aborts with a message, which libFuzzer reports as a crash.
 
 #include "host/VstInterface.h"
 
@@ -132,6 +133,12 @@ void processBlock(AEffect* effect, Script& script, int32_t frames)
     }
     float* in[2] = {inPlace ? outputs[0] : inputs[0], inPlace ? outputs[1] : inputs[1]};
     float* out[2] = {outputs[0], outputs[1]};
+    double bound = 1e5; // the filter's bound, plus what the dry signal can bring
+    for (int c = 0; c < 2; ++c)
+    {
+        for (int32_t i = 0; i < frames; ++i)
+            bound = std::fmax(bound, 1e5 + std::fabs(static_cast<double>(in[c][i])));
+    }
     effect->processReplacing(effect, in, out, frames);
     for (int c = 0; c < 2; ++c)
     {
@@ -139,6 +146,8 @@ void processBlock(AEffect* effect, Script& script, int32_t frames)
         {
             if (!std::isfinite(outputs[c][i]))
                 fail("non-finite output sample", frames, i);
+            if (std::fabs(static_cast<double>(outputs[c][i])) > bound * (1.0 + 1e-6))
+                fail("output sample above 1e5 plus the largest input", frames, i);
         }
         for (int32_t i = frames; i < frames + kGuardFrames; ++i)
         {
