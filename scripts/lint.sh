@@ -2,16 +2,14 @@
 # The lint gates, run by ctest -L lint (and the format check by .githooks/pre-commit on staged files).
 #   scripts/lint.sh format [files...]   clang-format 14 check of the project's own C++ files (or the files given)
 #   scripts/lint.sh tidy BUILD-DIR      clang-tidy 14 with .clang-tidy over the core folders' sources
-# The core folders (dsp, effect, host, modulation, parameters) and tests/ and bench/ are checked; lv2/, clap/ and
-# tools/ are kept by their own owners and are not yet under the gate.
+# Format: every C++ file of the project's own. Tidy: the core folders (dsp, effect, host, modulation, parameters).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 core=(dsp effect host modulation parameters)
 case "${1:-}" in
   format)
     shift
-    if [ $# -eq 0 ]; then mapfile -t files < <(git ls-files -- "${core[@]/%//*.cpp}" "${core[@]/%//*.h}" \
-        'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h'); else files=("$@"); fi
+    if [ $# -eq 0 ]; then mapfile -t files < <(git ls-files -- '*.cpp' '*.h'); else files=("$@"); fi
     [ ${#files[@]} -eq 0 ] || clang-format-14 --dry-run -Werror "${files[@]}" ;;
   tidy)
     mapfile -t files < <(git ls-files -- "${core[@]/%//*.cpp}")

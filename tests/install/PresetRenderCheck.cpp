@@ -124,8 +124,8 @@ int main(int argc, char** argv)
             lilv_instance_free(instance);
 
             const std::string out = work + "/preset-render.wav";
-            const std::string command =
-                "'" + tool + "' --quiet --no-settle --format float --preset '" + presetName + "' '" + input + "' '" + out + "'";
+            const std::string command = "'" + tool + "' --quiet --no-settle --format float --preset '" + presetName +
+                                        "' '" + input + "' '" + out + "'";
             int outRate = 0;
             const std::vector<float> rendered = std::system(command.c_str()) == 0 ? readStereo(out, outRate) : in;
             size_t differing = rendered.size() == in.size() ? 0 : frames;

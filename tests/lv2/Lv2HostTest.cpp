@@ -191,8 +191,8 @@ TEST_F(Lv2HostTest, WhatAHostSeesMatchesTheEffect)
         vst.setParameter(6, defaults[6]);
     }
 
-    // Cutoffs at these positions are exact: the LV2 host tests (tests/lv2/host-render.sh) give hosts their frequencies and the render tool
-    // the positions, and compares bit for bit.
+    // Cutoffs at these positions are exact: the LV2 host tests (tests/lv2/host-render.sh) give hosts their frequencies
+    // and the render tool the positions, and compares bit for bit.
     const ControlPort& cutoff = *PortTable::controlPort(kFilterFreq);
     for (const double x : {0.25, 0.375, 0.5, 0.625, 0.75, 0.875, 1.0})
         EXPECT_EQ(normalisedValue(cutoff, static_cast<float>(20.0 * std::pow(1000.0, x))), static_cast<float>(x))
