@@ -4,7 +4,7 @@
 # (natively or under qemu-i386, whichever this machine allows); the sanitizer build; the Windows DLLs under wine;
 # the reliability suite (fuzzing, leaks, threads, endurance, rates, tail cost); real LV2 hosts; Ardour; the
 # installed package; the instruction budget. Prints one line per section (its tests passed, failed and skipped, from
-# CTest's JUnit report in build-logs/) and last "N passed, N failed" counting sections; exits 1 when any failed. A
+# CTest's JUnit report in the preset's build folder) and last "N passed, N failed" counting sections; exits 1 when any failed. A
 # test that cannot run on this machine is reported as skipped with its reason. TESSALOOM_NO_I386=1 acts as on a
 # machine that does not run 32-bit x86 programs.
 set -uo pipefail
@@ -40,10 +40,14 @@ section() {
     built+="$preset "
   fi
   echo "== $name: tests (preset $preset${*:+, $*}) =="
-  junit="$PWD/build-logs/junit-$(tr -c 'a-zA-Z0-9\n' - <<< "$name" | tr -s -).xml"
-  rm -f "$junit"
+  # CTest writes the report into the preset's build folder (a relative path is taken from there).
+  junit=junit-$(tr -c 'a-zA-Z0-9\n' - <<< "$name" | tr -s -).xml
+  local dir=build-$preset
+  [ "$preset" = default ] && dir=build
+  rm -f "$dir/$junit"
   ctest --preset "$preset" --output-junit "$junit" "$@"
   status=$?
+  junit=$dir/$junit
   local tests failures skipped reason
   tests=$(attribute tests "$junit") failures=$(attribute failures "$junit") skipped=$(attribute skipped "$junit")
   if [ -z "$tests" ]; then record "$name" failed "no test report (CTest exit status $status)"; return; fi
