@@ -20,7 +20,9 @@ endif()
 
 if(skip)
   message(STATUS "Windows tests will be skipped: ${skip}")
-  set(CMAKE_CROSSCOMPILING_EMULATOR sh -c "echo 'skipped: ${skip}'; exit 77" skip)
+  # The reason, kept in a file: it may hold characters that a command line would take apart.
+  file(WRITE ${CMAKE_BINARY_DIR}/wine-skip-reason.txt "skipped: ${skip}\n")
+  set(CMAKE_CROSSCOMPILING_EMULATOR sh -c "cat ${CMAKE_BINARY_DIR}/wine-skip-reason.txt && exit 77" skip)
   return()
 endif()
 
