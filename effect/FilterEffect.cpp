@@ -4,6 +4,7 @@
 #include "dsp/Glide.h"
 #include "host/NumberConversion.h"
 #include "modulation/NoteLengths.h"
+#include "modulation/TempoLaws.h"
 #include "parameters/ChoiceParameter.h"
 #include "parameters/FloatParameter.h"
 #include "parameters/FrequencyParameter.h"

@@ -133,11 +133,6 @@ public:
 
     /// Oscillator cycles per quarter note for the current "LFO Freq" and "LFO Sync" selections.
     double syncedLfoRate() const noexcept;
-    /// The free oscillator rate in Hz for a normalised "LFO Freq" position: 0.01 Hz at 0 to 24 Hz at 1, logarithmic.
-    static double freeLfoRateHz(float positionNormalised) noexcept;
-    /// Distance (quarter notes) from the last bar start to position, reduced into (0, barLength] for positions
-    /// after the bar start and [0, barLength) before it.
-    static double barOffset(double positionQuarters, double barStartQuarters, double barLengthQuarters) noexcept;
 
     /// Copy of the per-block state.
     ProcessingState getProcessingState() const noexcept;

@@ -4,7 +4,7 @@
 #include "effect/FilterEffect.h"
 
 #include "dsp/Glide.h"
-#include "modulation/NoteLengths.h"
+#include "modulation/TempoLaws.h"
 
 #include <cmath>
 
@@ -18,38 +18,7 @@ constexpr double kDefaultBarLength = 4.0;     // quarter notes
 
 double FilterEffect::syncedLfoRate() const noexcept
 {
-    const int32_t noteLength = parameters[kLfoFreq]->getIntValue();
-    double rate = kNoteLengths[0].cyclesPerQuarterNote;
-    if (noteLength > 0 && noteLength < kNoteLengthCount)
-        rate = kNoteLengths[noteLength].cyclesPerQuarterNote;
-
-    const int32_t sync = parameters[kLfoSync]->getIntValue();
-    if (sync == kSyncDotted || sync == kSyncTriplet)
-        rate *= kSyncModes[sync].rateFactor;
-    return rate;
-}
-
-double FilterEffect::freeLfoRateHz(float positionNormalised) noexcept
-{
-    const float lnLowest = static_cast<float>(std::log(static_cast<double>(0.01f))); // 0.01 Hz
-    const double lnHighest = std::log(24.0);                                         // 24 Hz
-    const double lo = lnLowest;
-    return std::exp(lo + static_cast<double>(positionNormalised) * (lnHighest - lo));
-}
-
-double FilterEffect::barOffset(double positionQuarters, double barStartQuarters, double barLengthQuarters) noexcept
-{
-    // The same as adding or subtracting whole bars until the distance lies in range, without a loop whose length
-    // the host's numbers decide. A position exactly on a later bar line counts as the end of the bar before it.
-    const double distance = positionQuarters - barStartQuarters;
-    if (!std::isfinite(distance) || !(barLengthQuarters > 0.0))
-        return 0.0;
-    double offset = std::fmod(distance, barLengthQuarters);
-    if (offset < 0.0)
-        offset = offset + barLengthQuarters;
-    else if (offset == 0.0)
-        offset = distance > 0.0 ? barLengthQuarters : 0.0;
-    return offset;
+    return syncedCyclesPerQuarterNote(parameters[kLfoFreq]->getIntValue(), parameters[kLfoSync]->getIntValue());
 }
 
 void FilterEffect::updateLfo() noexcept

@@ -4,6 +4,7 @@
 
 #include "dsp/Biquad.h"
 #include "modulation/Lfo.h"
+#include "modulation/TempoLaws.h"
 
 #include <gtest/gtest.h>
 
@@ -88,17 +89,6 @@ uint32_t incrementFor(double hz, float sampleRate = 44100.0f)
 double beatsPerSecondAt(double tempo)
 {
     return tempo * 0.016666666666666666;
-}
-
-/// The bar reduction written as the loop it replaces.
-double barOffsetByLoop(double position, double barStart, double barLength)
-{
-    double d = position - barStart;
-    while (d < 0.0)
-        d += barLength;
-    while (d > barLength)
-        d -= barLength;
-    return d;
 }
 
 class FilterEffectTest : public ::testing::Test
@@ -738,37 +728,6 @@ TEST_F(FilterEffectTest, TheTimeSignatureNumeratorSetsTheBarLength)
     EXPECT_EQ(withoutFlag.getLfo().getPhase(), phaseFor(2.0 * 0.25));
 }
 
-TEST_F(FilterEffectTest, BarReductionMatchesTheLoopItReplaces)
-{
-    const double lengths[] = {4.0, 6.0, 3.0, 7.0, 1.0};
-    for (double length : lengths)
-    {
-        for (int step = -200; step <= 200; ++step)
-        {
-            const double position = step * 0.25;
-            for (double barStart : {0.0, 12.0, -3.5, 100.25})
-            {
-                ASSERT_EQ(FilterEffect::barOffset(position, barStart, length),
-                          barOffsetByLoop(position, barStart, length))
-                    << position << " " << barStart << " " << length;
-            }
-        }
-    }
-    uint32_t seed = 12345;
-    for (int i = 0; i < 2000; ++i)
-    {
-        seed = seed * 1664525u + 1013904223u;
-        const double position = (static_cast<double>(seed) / 4294967296.0 - 0.3) * 300.0;
-        ASSERT_EQ(FilterEffect::barOffset(position, 2.0, 4.0), barOffsetByLoop(position, 2.0, 4.0))
-            << "seed " << seed << " position " << position;
-    }
-    // Far positions end in range at once, without as many steps as the host's numbers say.
-    const double far = FilterEffect::barOffset(1e300, 0.0, 4.0);
-    EXPECT_GE(far, 0.0);
-    EXPECT_LE(far, 4.0);
-    EXPECT_EQ(FilterEffect::barOffset(-1e300, 0.0, 3.0) >= 0.0, true);
-}
-
 TEST_F(FilterEffectTest, FarPositionsFromTheHostAreHandledPromptly)
 {
     setTime(120.0, 1e18, kVstBarsValid, -1e18, 4);
@@ -924,7 +883,7 @@ TEST_F(FilterEffectTest, FreeRateFollowsTheKnobWithoutADisplayRequest)
     effect.setParameter(Index::kLfoFreq, 0.4f);
     setTime(120.0, 1.0);
     processBlock(16);
-    const double rate = FilterEffect::freeLfoRateHz(0.4f);
+    const double rate = freeLfoRateHz(0.4f);
     EXPECT_NEAR(rate, 0.2249, 1e-4);
     EXPECT_EQ(state().lfoRate, rate);
     EXPECT_EQ(effect.getLfo().getIncrement(), incrementFor(rate));
@@ -932,7 +891,7 @@ TEST_F(FilterEffectTest, FreeRateFollowsTheKnobWithoutADisplayRequest)
     effect.setParameter(Index::kLfoFreq, 1.0f);
     processBlock(16);
     EXPECT_NEAR(state().lfoRate, 24.0, 1e-12);
-    EXPECT_EQ(effect.getLfo().getIncrement(), incrementFor(FilterEffect::freeLfoRateHz(1.0f)));
+    EXPECT_EQ(effect.getLfo().getIncrement(), incrementFor(freeLfoRateHz(1.0f)));
     EXPECT_EQ(host.timeRequests, 0) << "Free mode asks the host nothing";
 
     // The display shows the very rate the oscillator runs at.
@@ -949,17 +908,6 @@ TEST_F(FilterEffectTest, FreeRateFollowsTheKnobWithoutADisplayRequest)
     EXPECT_EQ(state().lfoRate, 0.25);
     EXPECT_EQ(host.timeRequests, 1);
     EXPECT_EQ(effect.getLfo().getPhase(), phaseFor(1.0 * 0.25));
-}
-
-TEST_F(FilterEffectTest, FreeRateEndsOfTheKnob)
-{
-    // The lower end is the single-precision 0.01, its logarithm kept in single precision.
-    const float lnLowest = static_cast<float>(std::log(static_cast<double>(0.01f)));
-    EXPECT_EQ(FilterEffect::freeLfoRateHz(0.0f), std::exp(static_cast<double>(lnLowest)));
-    EXPECT_NEAR(FilterEffect::freeLfoRateHz(0.0f), 0.01, 1e-8);
-    EXPECT_NEAR(FilterEffect::freeLfoRateHz(0.5f), 0.4899, 1e-4);
-    EXPECT_NEAR(FilterEffect::freeLfoRateHz(1.0f), 24.0, 1e-12);
-    EXPECT_LT(FilterEffect::freeLfoRateHz(0.0f), FilterEffect::freeLfoRateHz(0.001f));
 }
 
 // ---------------------------------------------------------------------------------------------------------------------
