@@ -1,4 +1,5 @@
 #include "effect/FilterEffect.h"
+#include "effect/ParameterTables.h"
 
 #include "dsp/DoublePair.h"
 #include "dsp/Glide.h"
@@ -17,33 +18,6 @@
 
 namespace
 {
-constexpr const char* kFilterTypeNames[] = {"Low Pass", "High Pass", "Dual LP/HP"};
-constexpr const char* kLfoDirectionNames[] = {"Down", "Up"};
-// Entry 0 plays the oscillator's shape 0 (a sine) and entry 1 its shape 1 (a triangle), whatever the names say.
-constexpr const char* kLfoShapeNames[] = {"Triangle", "Sinus", "Sawtooth", "Square", "Exponent"};
-constexpr int32_t kFilterTypeCount = static_cast<int32_t>(std::size(kFilterTypeNames));
-constexpr int32_t kLfoDirectionCount = static_cast<int32_t>(std::size(kLfoDirectionNames));
-constexpr int32_t kLfoShapeCount = static_cast<int32_t>(std::size(kLfoShapeNames));
-
-/// A float parameter of the effect: where it lives, what it is called, its range and its default plain value.
-struct FloatParameterEntry
-{
-    int32_t index;
-    const char* name;
-    float minimum;
-    float maximum;
-    float defaultValue;
-};
-
-constexpr FloatParameterEntry kFloatParameterEntries[] = {
-    {FilterEffect::kPreSaturation, "Pre Saturation", 0.0f, 1.0f, 0.0f},
-    {FilterEffect::kFilterReso, "Filter Reso", 1.0f, 4.0f, 1.0f},
-    {FilterEffect::kLfoAmount, "LFO Amount", 0.0f, 1.0f, 0.0f},
-    {FilterEffect::kLfoPhase, "LFO Phase", 0.0f, 1.0f, 0.0f},
-    {FilterEffect::kPostSaturation, "Post Saturation", 0.0f, 1.0f, 0.0f},
-    {FilterEffect::kMix, "Mix", 0.0f, 1.0f, 1.0f},
-};
-
 constexpr int kDisplaySize = Parameter::kTextSize; // bytes of a display text, terminator included
 constexpr int32_t kEffectNameLength = 32;
 constexpr int32_t kVendorTextLength = 64;
@@ -157,21 +131,14 @@ FilterEffect::FilterEffect(audioMasterCallback hostCallback)
     filterFrequency = frequency.get();
     parameters[kFilterFreq] = std::move(frequency);
 
-    const char* noteLengthNames[kNoteLengthCount];
-    for (int32_t i = 0; i < kNoteLengthCount; ++i)
-        noteLengthNames[i] = kNoteLengths[i].name;
-
-    parameters[kFilterType] =
-        std::make_unique<ChoiceParameter>("Filter Type", "", kFilterTypeCount, kFilterTypeNames, kTypeLowPass);
-    parameters[kLfoFreq] =
-        std::make_unique<ChoiceParameter>("LFO Freq", "", kNoteLengthCount, noteLengthNames, kDefaultNoteLength);
-    const char* syncNames[kSyncModeCount];
-    for (int32_t i = 0; i < kSyncModeCount; ++i)
-        syncNames[i] = kSyncModes[i].name;
-    parameters[kLfoSync] = std::make_unique<ChoiceParameter>("LFO Sync", "", kSyncModeCount, syncNames, kSyncWhole);
-    parameters[kLfoDirection] =
-        std::make_unique<ChoiceParameter>("LFO Direction", "", kLfoDirectionCount, kLfoDirectionNames, kDirectionDown);
-    parameters[kLfoShape] = std::make_unique<ChoiceParameter>("LFO Shape", "", kLfoShapeCount, kLfoShapeNames, 0);
+    for (const ChoiceParameterEntry& entry : kChoiceParameterEntries)
+    {
+        const char* names[ChoiceParameter::kMaxEntries];
+        for (int32_t i = 0; i < entry.entryCount; ++i)
+            names[i] = choiceEntryName(entry.index, i);
+        parameters[entry.index] =
+            std::make_unique<ChoiceParameter>(entry.name, "", entry.entryCount, names, entry.defaultEntry);
+    }
 }
 
 FilterEffect::~FilterEffect() = default;

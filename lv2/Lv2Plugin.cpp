@@ -1,5 +1,7 @@
 #include "lv2/Lv2Plugin.h"
 
+#include "effect/FilterEffect.h"
+
 #include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/options/options.h>
@@ -181,7 +183,8 @@ void Lv2Plugin::takeControlPorts() noexcept
     const uint32_t syncSlot = kLfoSync - kFirstControl;
     const float syncValue =
         std::isnan(lastControls[syncSlot]) ? kControlPorts[syncSlot].defaultValue : lastControls[syncSlot];
-    const uint32_t lfoFreqSlot = (lfoSyncEntry(syncValue) == kLfoSyncFree ? kLfoRate : kLfoLength) - kFirstControl;
+    const uint32_t lfoFreqSlot =
+        (lfoSyncEntry(syncValue) == FilterEffect::kSyncFree ? kLfoRate : kLfoLength) - kFirstControl;
     if ((changed[lfoFreqSlot] || changed[syncSlot]) && !std::isnan(lastControls[lfoFreqSlot]))
         record->setParameter(record, kControlPorts[lfoFreqSlot].parameter,
                              normalisedValue(kControlPorts[lfoFreqSlot], lastControls[lfoFreqSlot]));

@@ -1,27 +1,13 @@
 #include "lv2/PortTable.h"
 
+#include "effect/ParameterTables.h"
+#include "modulation/TempoLaws.h"
+#include "parameters/FrequencyParameter.h"
+
 #include <cmath>
 
 namespace PortTable
 {
-
-// Parameter indices as the effect numbers them (FilterEffect::ParameterIndex).
-const ControlPort kControlPorts[kControlCount] = {
-    {kPreSaturation, "pre_saturation", "Pre Saturation", 0, Law::linear, 0.0f, 1.0f, 0.0f},
-    {kFilterType, "filter_type", "Filter Type", 1, Law::choiceEntry, 0.0f, 2.0f, 0.0f},
-    {kFilterFreq, "filter_freq", "Filter Freq", 2, Law::cutoffHz, 20.0f, 20000.0f, 20000.0f},
-    {kFilterReso, "filter_reso", "Filter Reso", 3, Law::linear, 1.0f, 4.0f, 1.0f},
-    {kLfoAmount, "lfo_amount", "LFO Amount", 4, Law::linear, 0.0f, 1.0f, 0.0f},
-    {kLfoLength, "lfo_length", "LFO Length", 5, Law::choiceEntry, 0.0f, 9.0f, 4.0f},
-    // The default is the rate that the effect's default "LFO Freq" position (0.4) stands for in Free mode.
-    {kLfoRate, "lfo_rate", "LFO Rate", 5, Law::freeRateHz, 0.01f, 24.0f, 0.224949f},
-    {kLfoSync, "lfo_sync", "LFO Sync", 6, Law::choiceEntry, 0.0f, 3.0f, 0.0f},
-    {kLfoDirection, "lfo_direction", "LFO Direction", 7, Law::choiceEntry, 0.0f, 1.0f, 0.0f},
-    {kLfoShape, "lfo_shape", "LFO Shape", 8, Law::choiceEntry, 0.0f, 4.0f, 0.0f},
-    {kLfoPhase, "lfo_phase", "LFO Phase", 9, Law::linear, 0.0f, 1.0f, 0.0f},
-    {kPostSaturation, "post_saturation", "Post Saturation", 10, Law::linear, 0.0f, 1.0f, 0.0f},
-    {kMix, "mix", "Mix", 11, Law::linear, 0.0f, 1.0f, 1.0f},
-};
 
 namespace
 {
@@ -41,7 +27,51 @@ float logPosition(float value, double lnLowest, double lnHighest) noexcept
     return static_cast<float>((std::log(static_cast<double>(value)) - lnLowest) / (lnHighest - lnLowest));
 }
 
+ControlPort floatPort(uint32_t port, const char* symbol, int32_t parameter) noexcept
+{
+    const FloatParameterEntry& entry = floatParameterEntry(parameter);
+    return {port, symbol, entry.name, parameter, Law::linear, entry.minimum, entry.maximum, entry.defaultValue};
+}
+
+ControlPort choicePort(uint32_t port, const char* symbol, int32_t parameter, const char* name = nullptr,
+                       const char* comment = nullptr) noexcept
+{
+    const ChoiceParameterEntry& entry = choiceParameterEntry(parameter);
+    return {port,
+            symbol,
+            name != nullptr ? name : entry.name,
+            parameter,
+            Law::choiceEntry,
+            0.0f,
+            static_cast<float>(entry.entryCount - 1),
+            static_cast<float>(entry.defaultEntry),
+            comment};
+}
+
 } // namespace
+
+// The effect's default "LFO Freq" position (its default entry), as a rate in Free mode.
+const float kDefaultFreeRateHz =
+    static_cast<float>(freeLfoRateHz(static_cast<float>(kDefaultNoteLength) / static_cast<float>(kNoteLengthCount)));
+
+const ControlPort kControlPorts[kControlCount] = {
+    floatPort(kPreSaturation, "pre_saturation", FilterEffect::kPreSaturation),
+    choicePort(kFilterType, "filter_type", FilterEffect::kFilterType),
+    {kFilterFreq, "filter_freq", "Filter Freq", FilterEffect::kFilterFreq, Law::cutoffHz, FrequencyParameter::kLowestHz,
+     FrequencyParameter::kHighestHz, FrequencyParameter::kDefaultHz},
+    floatPort(kFilterReso, "filter_reso", FilterEffect::kFilterReso),
+    floatPort(kLfoAmount, "lfo_amount", FilterEffect::kLfoAmount),
+    choicePort(kLfoLength, "lfo_length", FilterEffect::kLfoFreq, "LFO Length",
+               "The LFO's cycle while LFO Sync is Whole, Dotted or Triplet."),
+    {kLfoRate, "lfo_rate", "LFO Rate", FilterEffect::kLfoFreq, Law::freeRateHz, kFreeRateLowestHz,
+     static_cast<float>(kFreeRateHighestHz), kDefaultFreeRateHz, "The LFO's rate while LFO Sync is Free."},
+    choicePort(kLfoSync, "lfo_sync", FilterEffect::kLfoSync),
+    choicePort(kLfoDirection, "lfo_direction", FilterEffect::kLfoDirection),
+    choicePort(kLfoShape, "lfo_shape", FilterEffect::kLfoShape),
+    floatPort(kLfoPhase, "lfo_phase", FilterEffect::kLfoPhase),
+    floatPort(kPostSaturation, "post_saturation", FilterEffect::kPostSaturation),
+    floatPort(kMix, "mix", FilterEffect::kMix),
+};
 
 const ControlPort* controlPort(uint32_t port) noexcept
 {
@@ -63,9 +93,9 @@ float normalisedValue(const ControlPort& control, float plainValue) noexcept
                            std::log(static_cast<double>(control.maximum)));
     case Law::freeRateHz:
     {
-        // The free-rate display: ln 0.01 of the single-precision 0.01, kept in single precision; ln 24 in double.
-        const float lnLowest = static_cast<float>(std::log(static_cast<double>(control.minimum)));
-        return logPosition(v, lnLowest, std::log(static_cast<double>(control.maximum)));
+        // The free-rate law's own ends: ln 0.01 of the single-precision 0.01, kept in single precision; ln 24.
+        const float lnLowest = static_cast<float>(std::log(static_cast<double>(kFreeRateLowestHz)));
+        return logPosition(v, lnLowest, std::log(kFreeRateHighestHz));
     }
     case Law::choiceEntry:
     {

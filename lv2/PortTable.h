@@ -3,8 +3,8 @@
 #include <cstdint>
 
 /// The ports of Tessaloom's LV2 plug-in and how each control port's plain value becomes the normalised value of the
-/// effect parameter it drives. Tessaloom.ttl describes the same ports to hosts; the LV2 tests check the two against
-/// each other and against the effect's own names, ranges, defaults and display texts.
+/// effect parameter it drives. Names, ranges and defaults come from the effect's parameter tables; the build writes
+/// Tessaloom.ttl from this table (tessaloom-lv2-bundle), and the LV2 tests check what hosts read against the effect.
 namespace PortTable
 {
 
@@ -53,9 +53,10 @@ struct ControlPort
     const char* name;
     int32_t parameter; // effect parameter index, 0..11
     Law law;
-    float minimum;      // plain units
-    float maximum;      // plain units; for a choice, entries − 1
-    float defaultValue; // plain units
+    float minimum;                 // plain units
+    float maximum;                 // plain units; for a choice, entries − 1
+    float defaultValue;            // plain units
+    const char* comment = nullptr; // what hosts show beside the name, or null
 };
 
 /// The control ports in port order.
@@ -70,7 +71,5 @@ float normalisedValue(const ControlPort& control, float plainValue) noexcept;
 
 /// The "LFO Sync" entry for a plain port value of kLfoSync (rounded and clamped like normalisedValue).
 int32_t lfoSyncEntry(float plainValue) noexcept;
-/// The "LFO Sync" entry that makes "LFO Freq" a rate in Hz.
-constexpr int32_t kLfoSyncFree = 3;
 
 } // namespace PortTable

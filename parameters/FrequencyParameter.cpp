@@ -4,8 +4,6 @@
 
 namespace
 {
-constexpr float kDefaultHz = 20000.0f;
-
 /// Natural logarithm computed in double and rounded to single precision.
 float logToFloat(float x) noexcept
 {

@@ -7,6 +7,10 @@
 class FrequencyParameter : public Parameter
 {
 public:
+    static constexpr float kLowestHz = 20.0f;
+    static constexpr float kHighestHz = 20000.0f;
+    static constexpr float kDefaultHz = 20000.0f;
+
     FrequencyParameter() noexcept;
 
     void setValue(float x) noexcept override;
@@ -21,6 +25,6 @@ public:
     virtual float getMaximum() const noexcept;
 
 protected:
-    float minimum = 20.0f;    // Hz
-    float maximum = 20000.0f; // Hz
+    float minimum = kLowestHz;  // Hz
+    float maximum = kHighestHz; // Hz
 };

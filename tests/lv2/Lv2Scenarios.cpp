@@ -1,5 +1,6 @@
 #include "Lv2Scenarios.h"
 
+#include "effect/FilterEffect.h"
 #include "lv2/PortTable.h"
 #include "support/TestHost.h"
 
@@ -118,7 +119,7 @@ struct PortValues
     std::vector<std::pair<int32_t, float>> parameters() const
     {
         std::vector<std::pair<int32_t, float>> list;
-        const bool free = lfoSyncEntry(value[kLfoSync]) == kLfoSyncFree;
+        const bool free = lfoSyncEntry(value[kLfoSync]) == FilterEffect::kSyncFree;
         for (const ControlPort& c : kControlPorts)
         {
             if (c.port != (free ? kLfoLength : kLfoRate))

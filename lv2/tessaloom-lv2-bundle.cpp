@@ -1,15 +1,20 @@
-// Writes the LV2 bundle's factory presets from the core's preset table: one pset:Preset file per preset and the
-// manifest, which lists them after the plug-in. Run by the build; the table stays the one source of the presets.
-// Usage: tessaloom-lv2-presets MANIFEST_BASE BUNDLE_DIR
+// Writes the LV2 bundle's description from the tables it describes: Tessaloom.ttl (the plug-in's head from its
+// template, then one control port per entry of the port table, with the effect's entry names as scale points), one
+// pset:Preset file per factory preset, and the manifest, which lists the presets after the plug-in. Run by the build,
+// so that the bundle cannot drift from the effect.
+// Usage: tessaloom-lv2-bundle PLUGIN_HEAD MANIFEST_BASE BUNDLE_DIR
 
 #include "effect/FactoryPresets.h"
+#include "effect/ParameterTables.h"
 #include "lv2/PortTable.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -61,35 +66,92 @@ float plainValueFor(const PortTable::ControlPort& port, float x)
     return NAN;
 }
 
+/// v in the fewest digits that read back as v, with a decimal point, as the port ranges are written.
 std::string number(float v)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(v));
+    char text[32] = "";
+    for (int digits = 6; digits <= 9; ++digits)
+    {
+        std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(v));
+        if (std::strtof(text, nullptr) == v)
+            break;
+    }
     std::string s = text;
     if (s.find_first_of(".e") == std::string::npos)
-        s += ".0"; // a decimal, as the port ranges are written
+        s += ".0";
     return s;
+}
+/// The control ports in Turtle, each after " , ", the list's end not written.
+std::string controlPortsTurtle()
+{
+    using PortTable::Law;
+    std::ostringstream ttl;
+    for (const PortTable::ControlPort& port : PortTable::kControlPorts)
+    {
+        const bool choice = port.law == Law::choiceEntry;
+        const auto value = [choice](float v) { return choice ? std::to_string(std::lround(v)) : number(v); };
+        ttl << " , [\n\t\ta lv2:ControlPort , lv2:InputPort ;\n\t\tlv2:index " << port.port << " ;\n\t\tlv2:symbol \""
+            << port.symbol << "\" ;\n\t\tlv2:name \"" << port.name << "\" ;\n";
+        if (port.comment != nullptr)
+            ttl << "\t\trdfs:comment \"" << port.comment << "\" ;\n";
+        ttl << "\t\tlv2:default " << value(port.defaultValue) << " ;\n\t\tlv2:minimum " << value(port.minimum)
+            << " ;\n\t\tlv2:maximum " << value(port.maximum);
+        if (port.law == Law::cutoffHz || port.law == Law::freeRateHz)
+            ttl << " ;\n\t\tunits:unit units:hz ;\n\t\tlv2:portProperty pprops:logarithmic";
+        if (choice)
+        {
+            ttl << " ;\n\t\tlv2:portProperty lv2:integer , lv2:enumeration ;\n\t\tlv2:scalePoint ";
+            for (int32_t entry = 0; entry <= static_cast<int32_t>(port.maximum); ++entry)
+                ttl << (entry == 0 ? "" : " ,\n\t\t\t") << "[ rdfs:label \"" << choiceEntryName(port.parameter, entry)
+                    << "\" ; rdf:value " << entry << " ]";
+        }
+        ttl << "\n\t]";
+    }
+    return ttl.str();
+}
+
+/// The whole text of file, or nothing when it cannot be read.
+std::optional<std::string> fileText(const char* path)
+{
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    if (!file)
+        return std::nullopt;
+    return text.str();
+}
+
+bool writeFile(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path);
+    out << text;
+    if (!out)
+        std::fprintf(stderr, "tessaloom-lv2-bundle: cannot write %s\n", path.c_str());
+    return static_cast<bool>(out);
 }
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 3)
+    if (argc != 4)
     {
-        std::fprintf(stderr, "usage: tessaloom-lv2-presets MANIFEST_BASE BUNDLE_DIR\n");
+        std::fprintf(stderr, "usage: tessaloom-lv2-bundle PLUGIN_HEAD MANIFEST_BASE BUNDLE_DIR\n");
         return 2;
     }
     const std::string uri = PortTable::kPluginUri;
-    const std::string bundle = argv[2];
-    std::ifstream baseFile(argv[1]);
-    std::stringstream manifest;
-    manifest << baseFile.rdbuf();
-    if (!baseFile)
+    const std::string bundle = argv[3];
+    const std::optional<std::string> head = fileText(argv[1]);
+    const std::optional<std::string> manifestBase = fileText(argv[2]);
+    if (!head || !manifestBase)
     {
-        std::fprintf(stderr, "tessaloom-lv2-presets: cannot read %s\n", argv[1]);
+        std::fprintf(stderr, "tessaloom-lv2-bundle: cannot read %s\n", head ? argv[2] : argv[1]);
         return 1;
     }
-    manifest << "\n";
+    const std::string plugin = head->substr(0, head->find_last_not_of("\n") + 1);
+    if (!writeFile(bundle + "/Tessaloom.ttl", plugin + controlPortsTurtle() + " .\n"))
+        return 1;
+    std::ostringstream manifest;
+    manifest << *manifestBase << "\n";
 
     for (int32_t p = 0; p < kFactoryPresetCount; ++p)
     {
@@ -110,13 +172,13 @@ int main(int argc, char** argv)
             // Only one of the two "LFO Freq" ports drives it, as "LFO Sync" says; the other keeps its default.
             const bool free = PortTable::lfoSyncEntry(plainValueFor(*PortTable::controlPort(PortTable::kLfoSync),
                                                                     preset.normalisedValues[FilterEffect::kLfoSync])) ==
-                              PortTable::kLfoSyncFree;
+                              FilterEffect::kSyncFree;
             const bool idle =
                 (port.port == PortTable::kLfoRate && !free) || (port.port == PortTable::kLfoLength && free);
             const float plain = idle ? port.defaultValue : plainValueFor(port, preset.normalisedValues[port.parameter]);
             if (!std::isfinite(plain))
             {
-                std::fprintf(stderr, "tessaloom-lv2-presets: \"%s\": no value of port %s gives %.9g\n", preset.name,
+                std::fprintf(stderr, "tessaloom-lv2-bundle: \"%s\": no value of port %s gives %.9g\n", preset.name,
                              port.symbol, static_cast<double>(preset.normalisedValues[port.parameter]));
                 return 1;
             }
@@ -124,15 +186,8 @@ int main(int argc, char** argv)
                 << number(plain) << "\n\t]";
         }
         ttl << " .\n";
-        std::ofstream out(bundle + "/" + slug + ".ttl");
-        out << ttl.str();
-        if (!out)
-        {
-            std::fprintf(stderr, "tessaloom-lv2-presets: cannot write %s/%s.ttl\n", bundle.c_str(), slug.c_str());
+        if (!writeFile(bundle + "/" + slug + ".ttl", ttl.str()))
             return 1;
-        }
     }
-    std::ofstream out(bundle + "/manifest.ttl");
-    out << manifest.str();
-    return out ? 0 : 1;
+    return writeFile(bundle + "/manifest.ttl", manifest.str()) ? 0 : 1;
 }
