@@ -70,7 +70,6 @@ void FilterEffect::filterSingleModulated(float* left, float* right, int32_t fram
 
     lfo.nextBlock(values, 1);
     arguments[0] = cutoffArgument(modulatedPosition(cutoffPosition, values[0]), scale);
-    startSection(primaryBiquad, filterType, arguments[0], resonance, scale, primaryTracker);
     SectionPlanner planner(primaryBiquad, filterType, resonance, arguments[0], scale, primaryTracker);
     SectionState section(primaryBiquad);
 
@@ -82,8 +81,6 @@ void FilterEffect::filterSingleModulated(float* left, float* right, int32_t fram
         lfo.nextBlock(values + from, count - from);
         for (int32_t i = from; i < count; ++i)
             arguments[i] = cutoffArgument(modulatedPosition(cutoffPosition, values[i]), scale);
-        if (from == 1)
-            planner.planFirst(coefficients);
         planner.plan(arguments, from, count, coefficients);
 
         float* l = left + start;
@@ -176,8 +173,6 @@ void FilterEffect::filterDualModulated(float* left, float* right, int32_t frames
     lfo.nextBlock(values, 1);
     lowArguments[0] = cutoffArgument(modulatedPosition(lowPosition, values[0]), scale);
     highArguments[0] = cutoffArgument(modulatedPosition(highPosition, values[0]), scale);
-    startSection(primaryBiquad, LowPass, lowArguments[0], resonance, scale, primaryTracker);
-    startSection(secondaryBiquad, HighPass, highArguments[0], resonance, scale, secondaryTracker);
     SectionPlanner lowPlanner(primaryBiquad, LowPass, resonance, lowArguments[0], scale, primaryTracker);
     SectionPlanner highPlanner(secondaryBiquad, HighPass, resonance, highArguments[0], scale, secondaryTracker);
     SectionState low(primaryBiquad);
@@ -194,11 +189,6 @@ void FilterEffect::filterDualModulated(float* left, float* right, int32_t frames
         {
             lowArguments[i] = cutoffArgument(modulatedPosition(lowPosition, values[i]), scale);
             highArguments[i] = cutoffArgument(modulatedPosition(highPosition, values[i]), scale);
-        }
-        if (from == 1)
-        {
-            lowPlanner.planFirst(lowCoefficients);
-            highPlanner.planFirst(highCoefficients);
         }
         lowPlanner.plan(lowArguments, from, count, lowCoefficients);
         highPlanner.plan(highArguments, from, count, highCoefficients);

@@ -8,39 +8,35 @@
 #include <cmath>
 #include <cstdint>
 
-/// The first sample of a block: the full compare and redesign of Biquad::update (type, Q and a first design may
-/// decide there). Afterwards only the frequency test can fire within the block; the tracker keeps its reference only
-/// while the section still holds that frequency.
-inline void startSection(Biquad& section, int32_t type, double argument, double q, const CutoffScale& scale,
-                         CutoffTracker& tracker)
-{
-    bool unclamped = false;
-    const double hz = cutoffHzOfArgument(argument, scale, unclamped);
-    section.update(type, hz, q);
-    const double stored = section.getFrequency();
-    if (tracker.scaleGeneration != scale.generation || !(stored == tracker.referenceHz))
-        tracker.referenceValid = false;
-    if (stored == hz)
-        tracker.follow(argument, hz, unclamped);
-    tracker.scaleGeneration = scale.generation;
-}
-
-/// The compare and redesign of a modulated section for the samples after the block's first, where only the
-/// frequency test can fire, worked out a chunk ahead of the filter loop; at the end of the block the last design
-/// goes back into the section.
+/// The compare and redesign of a modulated section over a block, worked out a chunk ahead of the filter loop. The
+/// block's first sample takes the full compare and redesign of Biquad::update (type, Q and a first design may decide
+/// there); after it only the frequency test can fire. At the end of the block the last design goes back into the
+/// section.
 class SectionPlanner
 {
 public:
-    /// After startSection for the block's first sample, whose exp argument was firstArgument.
+    /// Decides the block's first sample, whose exp argument is firstArgument.
     SectionPlanner(Biquad& biquad, int32_t passType, double q, double firstArgument, const CutoffScale& axis,
                    CutoffTracker& cutoffTracker) noexcept
         : section(biquad), type(passType), resonance(q), scale(axis), tracker(cutoffTracker),
-          storedHz(biquad.getFrequency()), lastArgument(firstArgument), current(biquad.getCoefficients())
+          lastArgument(firstArgument)
     {
+        bool unclamped = false;
+        const double hz = cutoffHzOfArgument(firstArgument, scale, unclamped);
+        section.update(type, hz, resonance);
+        storedHz = section.getFrequency();
+        // The tracker keeps its reference only while the section still holds that frequency.
+        if (tracker.scaleGeneration != scale.generation || !(storedHz == tracker.referenceHz))
+            tracker.referenceValid = false;
+        if (storedHz == hz)
+            tracker.follow(firstArgument, hz, unclamped);
+        tracker.scaleGeneration = scale.generation;
+        current = section.getCoefficients();
         broadcastCurrent();
     }
 
-    /// The coefficients for samples from..count of a chunk with these exp arguments, in three passes that keep the
+    /// The coefficients for samples from..count of a chunk with these exp arguments (from is 1 in the block's first
+    /// chunk, whose sample 0 runs with the first sample's design), in three passes that keep the
     /// calls into the maths library apart from the rest: the compare step (exp where needed), the designs of the
     /// samples that redesign (independent of each other, so the processor overlaps them), and the coefficients of
     /// every sample. A sample whose argument equals the previous one's has the same cutoff, which the test has already
@@ -48,6 +44,8 @@ public:
     /// compiler must assume that a store of a double may change any member.
     void plan(const double* arguments, int32_t from, int32_t count, ChunkCoefficients& out) noexcept
     {
+        if (from == 1)
+            store(out, 0, b0, b1, b2, a1, a2);
         int32_t redesignAt[kChunkFrames];
         double redesignHz[kChunkFrames];
         int32_t redesigns = 0;
@@ -101,27 +99,13 @@ public:
                 d1 = DoublePair::broadcast(c.a1);
                 d2 = DoublePair::broadcast(c.a2);
             }
-            out.b0[i] = c0;
-            out.b1[i] = c1;
-            out.b2[i] = c2;
-            out.a1[i] = d1;
-            out.a2[i] = d2;
+            store(out, i, c0, c1, c2, d1, d2);
         }
         b0 = c0;
         b1 = c1;
         b2 = c2;
         a1 = d1;
         a2 = d2;
-    }
-
-    /// Sample 0 of the block runs with the design the section holds after startSection.
-    void planFirst(ChunkCoefficients& out) noexcept
-    {
-        out.b0[0] = b0;
-        out.b1[0] = b1;
-        out.b2[0] = b2;
-        out.a1[0] = a1;
-        out.a2[0] = a2;
     }
 
     void finish() noexcept
@@ -131,6 +115,15 @@ public:
     }
 
 private:
+    static void store(ChunkCoefficients& out, int32_t i, DoublePair c0, DoublePair c1, DoublePair c2, DoublePair d1,
+                      DoublePair d2) noexcept
+    {
+        out.b0[i] = c0;
+        out.b1[i] = c1;
+        out.b2[i] = c2;
+        out.a1[i] = d1;
+        out.a2[i] = d2;
+    }
     void broadcastCurrent() noexcept
     {
         b0 = DoublePair::broadcast(current.b0);
@@ -145,9 +138,9 @@ private:
     const double resonance;
     const CutoffScale& scale;
     CutoffTracker& tracker;
-    double storedHz;     // the frequency of the current design
-    double lastArgument; // exp argument of the previous sample
-    Biquad::Coefficients current;
+    double lastArgument;   // exp argument of the previous sample
+    double storedHz = 0.0; // the frequency of the current design
+    Biquad::Coefficients current{};
     bool redesigned = false;
     DoublePair b0, b1, b2, a1, a2; // current, broadcast
 };

@@ -48,9 +48,7 @@ float plainValueFor(const PortTable::ControlPort& port, float x)
         return static_cast<float>(entry);
     }
     double guess = lo + x * (hi - lo);
-    if (port.law == Law::cutoffHz)
-        guess = std::exp(std::log(lo) + x * (std::log(hi) - std::log(lo)));
-    else if (port.law == Law::freeRateHz)
+    if (port.law == Law::cutoffHz || port.law == Law::freeRateHz)
         guess = std::exp(std::log(lo) + x * (std::log(hi) - std::log(lo)));
     float below = static_cast<float>(guess);
     float above = below;
