@@ -20,6 +20,8 @@
 #include "tools/TextUtilities.h"
 #include "tools/ToolError.h"
 
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
 #include <sndfile.h>
 
 #include <sys/stat.h>
@@ -304,15 +306,7 @@ void refuseUnwrittenReports();
 
 void warn(const std::string& text)
 {
-    std::fprintf(stderr, "tessaloom-render: warning: %s\n", text.c_str());
-}
-
-// A JSON document without its final line break.
-std::string withoutLastNewline(std::string text)
-{
-    while (!text.empty() && text.back() == '\n')
-        text.pop_back();
-    return text;
+    std::fputs(fmt::format("tessaloom-render: warning: {}\n", text).c_str(), stderr);
 }
 
 int run(const RenderOptions& options)
@@ -320,7 +314,7 @@ int run(const RenderOptions& options)
     CallLog log(options.verbose ? stderr : nullptr);
     // The audio or the response on standard output leaves standard error for the reports.
     std::FILE* const reports = options.outputPath == "-" || options.responsePath == "-" ? stderr : stdout;
-    std::vector<std::pair<std::string, std::string>> jsonReports; // member name, document
+    nlohmann::ordered_json jsonReports = nlohmann::ordered_json::object(); // "info", "render", "response"
 
     // An interrupt ends the run at once, even while standard input is read, and removes any temporary file.
     const InterruptCatcher catcher(options.outputPath == "-" ? "standard output" : options.outputPath);
@@ -371,7 +365,7 @@ int run(const RenderOptions& options)
     if (options.info)
     {
         if (options.json)
-            jsonReports.emplace_back("info", PluginInfoReport::json(*first.plugin, catalogue));
+            jsonReports["info"] = PluginInfoReport::json(*first.plugin, catalogue);
         else
             std::fputs(PluginInfoReport::text(*first.plugin, catalogue).c_str(), reports);
     }
@@ -383,7 +377,7 @@ int run(const RenderOptions& options)
         for (const std::string& warning : summary.warnings())
             warn(warning);
         if (options.json && !options.quiet)
-            jsonReports.emplace_back("render", summary.json());
+            jsonReports["render"] = summary.json();
         else if (!options.quiet)
             std::fputs((options.batchInputs.empty() ? summary.text() : summary.line()).c_str(), reports);
     }
@@ -410,29 +404,21 @@ int run(const RenderOptions& options)
             warn(options.responsePath + ": the plug-in's output was not finite; those frequencies read nan");
         const double lowest = points.empty() ? 0.0 : points.front().hz;
         const double highest = points.empty() ? 0.0 : points.back().hz;
-        char line[160];
         if (options.json && !options.quiet)
-        {
-            std::snprintf(line, sizeof(line), ", \"frequencies\": %zu, \"lowestHz\": %.17g, \"highestHz\": %.17g}",
-                          points.size(), lowest, highest);
-            jsonReports.emplace_back("response", "{\"file\": " + jsonString(options.responsePath) + line);
-        }
+            jsonReports["response"] = {{"file", options.responsePath},
+                                       {"frequencies", points.size()},
+                                       {"lowestHz", lowest},
+                                       {"highestHz", highest}};
         else if (!options.quiet)
-            std::fprintf(reports, "response    %s (%zu frequencies from %.0f Hz to %.0f Hz)\n",
-                         options.responsePath.c_str(), points.size(), lowest, highest);
+            std::fputs(fmt::format("response    {} ({} frequencies from {:.0f} Hz to {:.0f} Hz)\n",
+                                   options.responsePath, points.size(), lowest, highest)
+                           .c_str(),
+                       reports);
     }
 
     // One run, one JSON document: the report itself when there is one, else an object holding each.
-    if (jsonReports.size() == 1)
-        std::fprintf(reports, "%s\n", withoutLastNewline(jsonReports.front().second).c_str());
-    else if (!jsonReports.empty())
-    {
-        std::string document = "{";
-        for (size_t i = 0; i < jsonReports.size(); ++i)
-            document +=
-                (i == 0 ? "\"" : ",\n\"") + jsonReports[i].first + "\": " + withoutLastNewline(jsonReports[i].second);
-        std::fprintf(reports, "%s}\n", document.c_str());
-    }
+    if (!jsonReports.empty())
+        std::fputs(jsonText(jsonReports.size() == 1 ? jsonReports.front() : jsonReports).c_str(), reports);
     // The output becomes the target only once its reports are out: a run that fails leaves no output.
     refuseUnwrittenReports();
     if (writer)
