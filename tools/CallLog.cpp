@@ -62,19 +62,19 @@ CallLog::CallLog(std::FILE* stream) : out(stream)
 void CallLog::hostToPlugin(const std::string& text)
 {
     if (enabled())
-        std::fprintf(out, "host -> plug-in  %s\n", text.c_str());
+        std::fputs(("host -> plug-in  " + text + "\n").c_str(), out);
 }
 
 void CallLog::pluginToHost(const std::string& text)
 {
     if (enabled())
-        std::fprintf(out, "plug-in -> host  %s\n", text.c_str());
+        std::fputs(("plug-in -> host  " + text + "\n").c_str(), out);
 }
 
 void CallLog::note(const std::string& text)
 {
     if (enabled())
-        std::fprintf(out, "-- %s\n", text.c_str());
+        std::fputs(("-- " + text + "\n").c_str(), out);
 }
 
 std::string CallLog::effectOpcodeName(int32_t opcode)

@@ -4,18 +4,17 @@
 #include "tools/TextUtilities.h"
 #include "tools/ToolError.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace
 {
 
 std::string numberText(double value)
 {
-    char text[64];
-    std::snprintf(text, sizeof(text), "%g", value);
-    return text;
+    return fmt::format("{:g}", value);
 }
 
 // "1200Hz", "1.2 kHz", "LP 1200Hz": true with the prefix and the frequency in Hz.
