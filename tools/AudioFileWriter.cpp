@@ -133,9 +133,7 @@ OutputFormat AudioFileWriter::choose(const std::string& path, const std::string&
                                 std::to_string(sampleRate) + " Hz" +
                                 (chosen->codec == SF_FORMAT_OPUS ? " (Opus takes 8, 12, 16, 24 or 48 kHz)" : ""),
                             ToolError::kUsage);
-        OutputFormat result;
-        result.format = chosen->major | chosen->codec;
-        return result;
+        return OutputFormat{chosen->major | chosen->codec, false, ""};
     }
 
     OutputFormat result;
@@ -271,10 +269,8 @@ std::string AudioFileWriter::passMetadata(const AudioMetadata& metadata)
     }
     if (dropped.empty())
         return "";
-    std::string names;
-    for (size_t i = 0; i < dropped.size(); ++i)
-        names += (i == 0 ? "" : ", ") + dropped[i];
-    return temporary.targetName() + ": " + describe(formatCode) + " holds no " + names + "; not passed on";
+    return fmt::format("{}: {} holds no {}; not passed on", temporary.targetName(), describe(formatCode),
+                       fmt::join(dropped, ", "));
 }
 
 AudioFileWriter::~AudioFileWriter()

@@ -59,22 +59,10 @@ CallLog::CallLog(std::FILE* stream) : out(stream)
 {
 }
 
-void CallLog::hostToPlugin(const std::string& text)
+void CallLog::write(const char* prefix, const std::string& text)
 {
     if (enabled())
-        std::fputs(("host -> plug-in  " + text + "\n").c_str(), out);
-}
-
-void CallLog::pluginToHost(const std::string& text)
-{
-    if (enabled())
-        std::fputs(("plug-in -> host  " + text + "\n").c_str(), out);
-}
-
-void CallLog::note(const std::string& text)
-{
-    if (enabled())
-        std::fputs(("-- " + text + "\n").c_str(), out);
+        std::fputs((prefix + text + "\n").c_str(), out);
 }
 
 std::string CallLog::effectOpcodeName(int32_t opcode)

@@ -1,6 +1,8 @@
 #include "tools/TextUtilities.h"
 
+#include <fmt/format.h>
 #include <nlohmann/json.hpp>
+#include <strings.h>
 
 #include <cctype>
 #include <cerrno>
@@ -21,14 +23,7 @@ std::string trimmed(const std::string& text)
 
 bool equalsIgnoringCase(const std::string& a, const std::string& b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-    {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
+    return a.size() == b.size() && strcasecmp(a.c_str(), b.c_str()) == 0;
 }
 
 std::vector<std::string> splitAt(const std::string& text, char separator)
@@ -91,10 +86,7 @@ std::optional<long long> parseInteger(const std::string& text, long long minimum
 
 std::string quotedList(const std::vector<std::string>& items)
 {
-    std::string text;
-    for (const std::string& item : items)
-        text += (text.empty() ? "\"" : ", \"") + item + "\"";
-    return text;
+    return items.empty() ? "" : fmt::format("\"{}\"", fmt::join(items, "\", \""));
 }
 
 std::optional<double> parseSeconds(const std::string& text)
