@@ -1,5 +1,8 @@
 #include "tools/AudioFileReader.h"
 
+#include "tools/AudioFileWriter.h"
+#include "tools/TextUtilities.h"
+
 #include "tools/ToolError.h"
 
 #include <sndfile.h>
@@ -13,33 +16,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 
 namespace
 {
-
-int bytesPerFrame(int format, int channels)
-{
-    switch (format & SF_FORMAT_SUBMASK)
-    {
-    case SF_FORMAT_PCM_S8:
-    case SF_FORMAT_PCM_U8:
-    case SF_FORMAT_ULAW:
-    case SF_FORMAT_ALAW:
-        return channels;
-    case SF_FORMAT_PCM_16:
-        return 2 * channels;
-    case SF_FORMAT_PCM_24:
-        return 3 * channels;
-    case SF_FORMAT_PCM_32:
-    case SF_FORMAT_FLOAT:
-        return 4 * channels;
-    case SF_FORMAT_DOUBLE:
-        return 8 * channels;
-    default:
-        return 0;
-    }
-}
 
 // The frames the header declares, from what libsndfile noted while parsing it: the frame count of an AIFF's COMM
 // chunk, or from a data chunk's size where it noted that the file holds less ("data : 576000 (should be 99956)"). -1
@@ -48,11 +27,9 @@ int64_t declaredByHeader(SNDFILE* file, int64_t frames, int format, int channels
 {
     std::vector<char> log(16384, '\0');
     sf_command(file, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()) - 1);
-    std::istringstream lines(log.data());
-    std::string line;
     int64_t declared = frames;
-    const int frameBytes = bytesPerFrame(format, channels);
-    while (std::getline(lines, line))
+    const int frameBytes = AudioFileWriter::sampleBytes(format) * channels;
+    for (const std::string& line : splitAt(log.data(), '\n'))
     {
         long long count = 0;
         if (std::sscanf(line.c_str(), "*** Frame count read from 'COMM' chunk (%lld)", &count) == 1)
@@ -60,9 +37,7 @@ int64_t declaredByHeader(SNDFILE* file, int64_t frames, int format, int channels
         const size_t colon = line.find(':');
         if (colon == std::string::npos)
             continue;
-        std::string label = line.substr(0, colon);
-        label.erase(0, label.find_first_not_of(' '));
-        label.erase(label.find_last_not_of(' ') + 1);
+        const std::string label = trimmed(line.substr(0, colon));
         long long size = 0;
         long long present = 0;
         if (label != "data" && label != "SSND" && label != "Data Size")

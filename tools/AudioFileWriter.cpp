@@ -5,12 +5,12 @@
 
 #include <sndfile.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <fmt/format.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <filesystem>
+#include <iterator>
 
 namespace
 {
@@ -48,22 +48,23 @@ struct SampleFormat
     const char* option; // for --format; null where it is only kept from an input
     int subtype;
     const char* name;
-    int rank; // how much it holds; 0 for formats that are no plain samples
+    int rank;  // how much it holds; 0 for formats that are no plain samples
+    int bytes; // per sample; 0 for compressed ones
 };
 
 const SampleFormat kSampleFormats[] = {
-    {"float", SF_FORMAT_FLOAT, "32-bit float", 33},
-    {"pcm16", SF_FORMAT_PCM_16, "16-bit PCM", 16},
-    {"pcm24", SF_FORMAT_PCM_24, "24-bit PCM", 24},
-    {"pcm32", SF_FORMAT_PCM_32, "32-bit PCM", 32},
-    {nullptr, SF_FORMAT_DOUBLE, "64-bit float", 64},
-    {nullptr, SF_FORMAT_PCM_S8, "8-bit PCM", 8},
-    {nullptr, SF_FORMAT_PCM_U8, "8-bit PCM", 8},
-    {nullptr, SF_FORMAT_ULAW, "u-law", 8},
-    {nullptr, SF_FORMAT_ALAW, "A-law", 8},
-    {nullptr, SF_FORMAT_VORBIS, "Vorbis", 0},
-    {nullptr, SF_FORMAT_OPUS, "Opus", 0},
-    {nullptr, SF_FORMAT_MPEG_LAYER_III, "MPEG Layer III", 0},
+    {"float", SF_FORMAT_FLOAT, "32-bit float", 33, 4},
+    {"pcm16", SF_FORMAT_PCM_16, "16-bit PCM", 16, 2},
+    {"pcm24", SF_FORMAT_PCM_24, "24-bit PCM", 24, 3},
+    {"pcm32", SF_FORMAT_PCM_32, "32-bit PCM", 32, 4},
+    {nullptr, SF_FORMAT_DOUBLE, "64-bit float", 64, 8},
+    {nullptr, SF_FORMAT_PCM_S8, "8-bit PCM", 8, 1},
+    {nullptr, SF_FORMAT_PCM_U8, "8-bit PCM", 8, 1},
+    {nullptr, SF_FORMAT_ULAW, "u-law", 8, 1},
+    {nullptr, SF_FORMAT_ALAW, "A-law", 8, 1},
+    {nullptr, SF_FORMAT_VORBIS, "Vorbis", 0, 0},
+    {nullptr, SF_FORMAT_OPUS, "Opus", 0, 0},
+    {nullptr, SF_FORMAT_MPEG_LAYER_III, "MPEG Layer III", 0, 0},
 };
 
 // PCM from widest to narrowest.
@@ -98,26 +99,15 @@ bool holds(int format, int sampleRate)
     return sf_format_check(&info) != 0;
 }
 
-std::string gigabytes(int64_t bytes)
-{
-    char text[32];
-    std::snprintf(text, sizeof(text), "%.2f GB", static_cast<double>(bytes) / 1e9);
-    return text;
-}
-
 } // namespace
 
 OutputFormat AudioFileWriter::choose(const std::string& path, const std::string& type, const std::string& sampleFormat,
                                      int inputFormat, int sampleRate, int64_t frames)
 {
     std::string extension = type;
-    if (extension.empty())
-    {
-        const size_t slash = path.rfind('/');
-        const size_t dot = path.rfind('.');
-        if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
-            extension = path.substr(dot + 1);
-    }
+    const std::string name = std::filesystem::path(path).filename().string();
+    if (extension.empty() && name.find('.') != std::string::npos)
+        extension = name.substr(name.rfind('.') + 1);
     const Container* chosen = nullptr;
     for (const Container& c : kContainers)
     {
@@ -143,9 +133,7 @@ OutputFormat AudioFileWriter::choose(const std::string& path, const std::string&
                                 std::to_string(sampleRate) + " Hz" +
                                 (chosen->codec == SF_FORMAT_OPUS ? " (Opus takes 8, 12, 16, 24 or 48 kHz)" : ""),
                             ToolError::kUsage);
-        OutputFormat result;
-        result.format = chosen->major | chosen->codec;
-        return result;
+        return OutputFormat{chosen->major | chosen->codec, false, ""};
     }
 
     OutputFormat result;
@@ -197,11 +185,11 @@ OutputFormat AudioFileWriter::choose(const std::string& path, const std::string&
             result.wavWhenSmall = true;
         }
         else if (frames >= 0)
-            throw ToolError(path + ": the render comes to " + gigabytes(bytes) + ", more than the 4 GiB " +
-                                chosen->name +
-                                " files can hold; write .w64, .caf or .rf64 (or .wav, which becomes "
-                                "RF64)",
-                            ToolError::kUsage);
+            throw ToolError(
+                path + fmt::format(": the render comes to {:.2f} GB, more than the 4 GiB {} files can hold; write "
+                                   ".w64, .caf or .rf64 (or .wav, which becomes RF64)",
+                                   static_cast<double>(bytes) / 1e9, chosen->name),
+                ToolError::kUsage);
     }
     return result;
 }
@@ -221,25 +209,8 @@ std::string AudioFileWriter::describe(int format)
 
 int AudioFileWriter::sampleBytes(int format)
 {
-    switch (format & SF_FORMAT_SUBMASK)
-    {
-    case SF_FORMAT_PCM_16:
-        return 2;
-    case SF_FORMAT_PCM_24:
-        return 3;
-    case SF_FORMAT_PCM_32:
-    case SF_FORMAT_FLOAT:
-        return 4;
-    case SF_FORMAT_DOUBLE:
-        return 8;
-    case SF_FORMAT_PCM_S8:
-    case SF_FORMAT_PCM_U8:
-    case SF_FORMAT_ULAW:
-    case SF_FORMAT_ALAW:
-        return 1;
-    default:
-        return 0;
-    }
+    const SampleFormat* const s = findSample(format);
+    return s != nullptr ? s->bytes : 0;
 }
 
 AudioFileWriter::AudioFileWriter(const std::string& path, int format, int sampleRate, bool wavWhenSmall, bool noClobber,
@@ -252,24 +223,9 @@ AudioFileWriter::AudioFileWriter(const std::string& path, int format, int sample
     info.samplerate = sampleRate;
     const int subtype = format & SF_FORMAT_SUBMASK;
     isFloat = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
-    switch (subtype)
-    {
-    case SF_FORMAT_PCM_S8:
-    case SF_FORMAT_PCM_U8:
-        pcmBits = 8;
-        break;
-    case SF_FORMAT_PCM_16:
-        pcmBits = 16;
-        break;
-    case SF_FORMAT_PCM_24:
-        pcmBits = 24;
-        break;
-    case SF_FORMAT_PCM_32:
-        pcmBits = 32;
-        break;
-    default:
-        pcmBits = 0;
-    }
+    // A PCM format's rank is its width.
+    if (std::find(std::begin(kPcmByWidth), std::end(kPcmByWidth), subtype) != std::end(kPcmByWidth))
+        pcmBits = findSample(format)->rank;
     file = sf_open_fd(temporary.descriptor(), SFM_WRITE, &info, SF_FALSE); // the temporary file keeps the descriptor
     if (file == nullptr)
         throw ToolError(temporary.targetName() + ": cannot write audio: " + libraryMessage(sf_strerror(nullptr)),
@@ -281,10 +237,7 @@ AudioFileWriter::AudioFileWriter(const std::string& path, int format, int sample
     sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
     if (wavWhenSmall)
         sf_command(file, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
-    const int major = format & SF_FORMAT_TYPEMASK;
-    const bool sizes32 =
-        major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_AIFF || major == SF_FORMAT_AU;
-    if (sizes32 && sampleBytes(format) > 0)
+    if (container(format) != nullptr && container(format)->sizes32 && sampleBytes(format) > 0)
         maxFrames = kMaxDataBytes32 / (2 * sampleBytes(format));
     interleaved.resize(static_cast<size_t>(kChunkFrames) * 2);
     quantised.resize(pcmBits > 0 ? interleaved.size() : 0);
@@ -316,10 +269,8 @@ std::string AudioFileWriter::passMetadata(const AudioMetadata& metadata)
     }
     if (dropped.empty())
         return "";
-    std::string names;
-    for (size_t i = 0; i < dropped.size(); ++i)
-        names += (i == 0 ? "" : ", ") + dropped[i];
-    return temporary.targetName() + ": " + describe(formatCode) + " holds no " + names + "; not passed on";
+    return fmt::format("{}: {} holds no {}; not passed on", temporary.targetName(), describe(formatCode),
+                       fmt::join(dropped, ", "));
 }
 
 AudioFileWriter::~AudioFileWriter()

@@ -59,22 +59,10 @@ CallLog::CallLog(std::FILE* stream) : out(stream)
 {
 }
 
-void CallLog::hostToPlugin(const std::string& text)
+void CallLog::write(const char* prefix, const std::string& text)
 {
     if (enabled())
-        std::fprintf(out, "host -> plug-in  %s\n", text.c_str());
-}
-
-void CallLog::pluginToHost(const std::string& text)
-{
-    if (enabled())
-        std::fprintf(out, "plug-in -> host  %s\n", text.c_str());
-}
-
-void CallLog::note(const std::string& text)
-{
-    if (enabled())
-        std::fprintf(out, "-- %s\n", text.c_str());
+        std::fputs((prefix + text + "\n").c_str(), out);
 }
 
 std::string CallLog::effectOpcodeName(int32_t opcode)

@@ -16,10 +16,10 @@ public:
     bool enabled() const { return out != nullptr && muteDepth == 0; }
 
     /// Writes one line, prefixed with the direction ("host -> plug-in" or "plug-in -> host").
-    void hostToPlugin(const std::string& text);
-    void pluginToHost(const std::string& text);
+    void hostToPlugin(const std::string& text) { write("host -> plug-in  ", text); }
+    void pluginToHost(const std::string& text) { write("plug-in -> host  ", text); }
     /// Writes one line of the host's own (a block boundary, a note on what follows).
-    void note(const std::string& text);
+    void note(const std::string& text) { write("-- ", text); }
 
     /// Stops logging until resume(); calls may nest. Used while a burst of probing calls is summarised in one note.
     void mute() { ++muteDepth; }
@@ -35,6 +35,8 @@ public:
     static std::string hostOpcodeName(int32_t opcode);
 
 private:
+    void write(const char* prefix, const std::string& text);
+
     std::FILE* out = nullptr;
     int muteDepth = 0;
 };

@@ -59,12 +59,12 @@ void parseTimeSignature(const std::string& text, TransportSettings& transport)
 
 } // namespace
 
-std::string presetList()
+std::vector<std::string> presetNames()
 {
     std::vector<std::string> names;
     for (int32_t i = 0; i < kFactoryPresetCount; ++i)
         names.push_back(kFactoryPresets[i].name);
-    return quotedList(names);
+    return names;
 }
 
 RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
@@ -99,7 +99,7 @@ RenderOptions CommandLine::parse(const std::vector<std::string>& arguments)
                        options.preset = &kFactoryPresets[i];
                }
                if (options.preset == nullptr)
-                   fail("--preset " + v + ": the presets are " + presetList() + " (see --info)");
+                   fail("--preset " + v + ": the presets are " + quotedList(presetNames()) + " (see --info)");
            });
     valued("--channels",
            [&](const std::string& v)

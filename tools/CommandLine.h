@@ -14,14 +14,13 @@ struct RenderOptions
     std::string inputPath; // empty: no render
     std::string outputPath;
     const struct FactoryPreset* preset = nullptr; // --preset: the starting values, before --set
-    std::string pluginPath;
+    std::string pluginPath; // empty: the plug-in found beside the program, in the build tree or on the VST path
     std::vector<std::string> batchInputs; // -o FOLDER: every file is an INPUT, rendered into the folder
     std::string outputFolder;
-    int channelPair[2] = {0, 0}; // --channels L,R counted from 1; 0: the file's own one or two                       //
-                                 // empty: the plug-in of this build
-    std::string responsePath;    // --response FILE.csv
-    std::string sampleFormat;    // --format: float, pcm16, pcm24, pcm32 (any case); empty: the input's
-    std::string container;       // --type: wav, aiff, flac, ...; empty: from OUTPUT's extension
+    int channelPair[2] = {0, 0};          // --channels L,R counted from 1; 0: the file's own one or two
+    std::string responsePath;             // --response FILE.csv
+    std::string sampleFormat;             // --format: float, pcm16, pcm24, pcm32 (any case); empty: the input's
+    std::string container;                // --type: wav, aiff, flac, ...; empty: from OUTPUT's extension
     std::vector<std::string> sets;        // --set NAME=VALUE, in order
     std::vector<std::string> automations; // --automate NAME=T:V,...
     TransportSettings transport;          // its sampleRate is filled in from the input later
@@ -44,8 +43,8 @@ struct RenderOptions
     bool noSettle = false; // start from the plug-in's defaults, as a DAW does, instead of the settings settled
 };
 
-/// The factory presets' names, quoted, for messages and --info.
-std::string presetList();
+/// The factory presets' names, for messages and --info.
+std::vector<std::string> presetNames();
 
 /// The command-line parser of tessaloom-render.
 class CommandLine

@@ -3,9 +3,10 @@
 #include "tools/TextUtilities.h"
 #include "tools/ToolError.h"
 
+#include <fmt/format.h>
+
 #include <cctype>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 namespace
@@ -13,9 +14,7 @@ namespace
 
 std::string hzText(double hz)
 {
-    char text[64];
-    std::snprintf(text, sizeof(text), "%g Hz", hz);
-    return text;
+    return fmt::format("{:g} Hz", hz);
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 #include "tools/PluginInstance.h"
 #include "tools/TextUtilities.h"
 
-#include <cstdio>
+#include <fmt/format.h>
 
 HostSession::HostSession(PluginInstance& pluginIn, const TransportSettings& settings, int32_t blockSize)
     : plugin(pluginIn), transport(settings), rate(settings.sampleRate), maxBlock(blockSize)
@@ -117,13 +117,9 @@ void HostSession::process(const Block& block, float* const inputs[2], float* con
     }
     transport.beginBlock(block.start, block.preroll);
     if (plugin.log().enabled())
-    {
-        char text[160];
-        std::snprintf(text, sizeof(text), "block at frame %lld, %d frames%s, transport %s",
-                      static_cast<long long>(block.start), static_cast<int>(block.frames),
-                      block.preroll ? " (pre-roll)" : "", transport.rolling() ? "rolling" : "standing");
-        plugin.log().note(text);
-    }
+        plugin.log().note(fmt::format("block at frame {}, {} frames{}, transport {}", block.start, block.frames,
+                                      block.preroll ? " (pre-roll)" : "",
+                                      transport.rolling() ? "rolling" : "standing"));
     plugin.processReplacing(inputs, outputs, block.frames);
 }
 

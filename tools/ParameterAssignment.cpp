@@ -4,38 +4,31 @@
 #include "tools/TextUtilities.h"
 #include "tools/ToolError.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace
 {
 
 std::string numberText(double value)
 {
-    char text[64];
-    std::snprintf(text, sizeof(text), "%g", value);
-    return text;
+    return fmt::format("{:g}", value);
 }
 
 // "1200Hz", "1.2 kHz", "LP 1200Hz": true with the prefix and the frequency in Hz.
 bool parseFrequency(const std::string& text, std::string& prefix, double& hz)
 {
-    std::string body = trimmed(text);
+    const std::string body = trimmed(text);
     if (body.size() < 2 || !equalsIgnoringCase(body.substr(body.size() - 2), "Hz"))
         return false;
-    body = trimmed(body.substr(0, body.size() - 2));
-    double multiplier = 1.0;
-    if (!body.empty() && (body.back() == 'k' || body.back() == 'K'))
-    {
-        multiplier = 1000.0;
-        body = trimmed(body.substr(0, body.size() - 1));
-    }
-    const auto parts = FrequencyScale::parseDisplay(body);
-    if (!parts || !parts->unit.empty() || !(parts->number > 0.0))
+    // What follows the number is "k" for kHz, or nothing.
+    const auto parts = FrequencyScale::parseDisplay(body.substr(0, body.size() - 2));
+    if (!parts || !(parts->unit.empty() || equalsIgnoringCase(parts->unit, "k")) || !(parts->number > 0.0))
         return false;
     prefix = parts->prefix;
-    hz = parts->number * multiplier;
+    hz = parts->number * (parts->unit.empty() ? 1.0 : 1000.0);
     return true;
 }
 

@@ -77,19 +77,6 @@ std::vector<ChoiceEntry> probeEntries(PluginInstance& plugin, int32_t index)
     return entries;
 }
 
-// The entries of one parameter, its value put back, the sweep summarised in the call log.
-std::vector<ChoiceEntry> probeEntriesLogged(PluginInstance& plugin, int32_t index)
-{
-    const float original = plugin.getParameter(index);
-    plugin.log().note("probing the display texts of parameter " + std::to_string(index) + " over " +
-                      std::to_string(kSweepSteps + 1) + " positions (calls not listed)");
-    plugin.log().mute();
-    std::vector<ChoiceEntry> entries = probeEntries(plugin, index);
-    plugin.log().resume();
-    plugin.setParameter(index, original);
-    return entries;
-}
-
 // The number shown at a position, when the display is a plain number ("1.00", "0.25").
 std::optional<double> shownNumber(PluginInstance& plugin, int32_t index, float position)
 {
@@ -124,6 +111,21 @@ void learnShownRange(PluginInstance& plugin, ParameterInfo& info)
     }
 }
 
+// The entries of one parameter and how it shows numbers, its value put back, the probing summarised in the call log.
+void learn(PluginInstance& plugin, ParameterInfo& info)
+{
+    const float original = plugin.getParameter(info.index);
+    plugin.log().note("probing the display texts of parameter " + std::to_string(info.index) + " over " +
+                      std::to_string(kSweepSteps + 1) + " positions (calls not listed)");
+    plugin.log().mute();
+    info.entries = probeEntries(plugin, info.index);
+    plugin.log().resume();
+    plugin.setParameter(info.index, original);
+    plugin.log().mute();
+    learnShownRange(plugin, info);
+    plugin.log().resume();
+}
+
 } // namespace
 
 ParameterCatalogue::ParameterCatalogue(std::vector<ParameterInfo> parameters) : all(std::move(parameters))
@@ -136,12 +138,7 @@ ParameterCatalogue ParameterCatalogue::probe(PluginInstance& plugin)
     for (ParameterInfo& info : catalogue.all)
     {
         if (info.entries.empty() && !info.showsFrequency && !info.showsLinearRange)
-        {
-            info.entries = probeEntriesLogged(plugin, info.index);
-            plugin.log().mute();
-            learnShownRange(plugin, info);
-            plugin.log().resume();
-        }
+            learn(plugin, info);
     }
     return catalogue;
 }
@@ -161,10 +158,7 @@ ParameterCatalogue ParameterCatalogue::probe(PluginInstance& plugin, const std::
         {
             if (equalsIgnoringCase(trimmed(info.name), trimmed(name)))
             {
-                info.entries = probeEntriesLogged(plugin, index);
-                plugin.log().mute();
-                learnShownRange(plugin, info);
-                plugin.log().resume();
+                learn(plugin, info);
                 break;
             }
         }

@@ -1,71 +1,17 @@
 #include "tools/PluginInfoReport.h"
 
 #include "tools/CommandLine.h"
-
 #include "tools/ParameterCatalogue.h"
 #include "tools/PluginInstance.h"
 #include "tools/TextUtilities.h"
 
-#include <cmath>
-#include <cstdio>
-#include <vector>
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
 
 namespace
 {
-
-struct ParameterState
-{
-    const ParameterInfo* info = nullptr;
-    float value = 0.0f;
-    std::string display;
-};
-
-// Everything the report shows, read from the instance once.
-struct Identity
-{
-    std::string effectName;
-    std::string vendor;
-    std::string product;
-    long long vendorVersion = 0;
-    long long vstVersion = 0;
-    int32_t uniqueId = 0;
-    int32_t inputs = 0;
-    int32_t outputs = 0;
-    int32_t flags = 0;
-    long long category = 0;
-    int32_t programs = 0;
-    std::string programName;
-    long long tailSize = 0;
-    std::vector<ParameterState> parameters;
-};
-
-Identity gather(PluginInstance& plugin, const ParameterCatalogue& catalogue)
-{
-    Identity id;
-    const AEffect* const effect = plugin.effect();
-    id.effectName = plugin.dispatchText(effGetEffectName);
-    id.vendor = plugin.dispatchText(effGetVendorString);
-    id.product = plugin.dispatchText(effGetProductString);
-    id.vendorVersion = plugin.dispatch(effGetVendorVersion);
-    id.vstVersion = plugin.dispatch(effGetVstVersion);
-    id.uniqueId = effect->uniqueID;
-    id.inputs = effect->numInputs;
-    id.outputs = effect->numOutputs;
-    id.flags = effect->flags;
-    id.category = plugin.dispatch(effGetPlugCategory);
-    id.programs = effect->numPrograms;
-    id.programName = plugin.dispatchText(effGetProgramName);
-    id.tailSize = plugin.dispatch(effGetTailSize);
-    for (const ParameterInfo& info : catalogue.parameters())
-    {
-        ParameterState state;
-        state.info = &info;
-        state.value = plugin.getParameter(info.index);
-        state.display = plugin.dispatchText(effGetParamDisplay, info.index);
-        id.parameters.push_back(state);
-    }
-    return id;
-}
 
 std::string fourCharText(int32_t code)
 {
@@ -78,105 +24,75 @@ std::string fourCharText(int32_t code)
     return text;
 }
 
-std::string hex(int32_t value)
-{
-    char text[16];
-    std::snprintf(text, sizeof(text), "0x%08x", static_cast<unsigned>(value));
-    return text;
-}
-
-std::string number(double value)
-{
-    char text[40];
-    std::snprintf(text, sizeof(text), "%.9g", value);
-    return text;
-}
-
-std::vector<std::string> entryNames(const ParameterInfo& info)
-{
-    std::vector<std::string> names;
-    for (const ChoiceEntry& entry : info.entries)
-        names.push_back(entry.name);
-    return names;
-}
-
 } // namespace
+
+nlohmann::ordered_json PluginInfoReport::json(PluginInstance& plugin, const ParameterCatalogue& catalogue)
+{
+    // The members are read from the instance in their order: a braced list is evaluated from left to right.
+    const AEffect* const effect = plugin.effect();
+    nlohmann::ordered_json report = {{"plugin", plugin.path()},
+                                     {"effectName", plugin.dispatchText(effGetEffectName)},
+                                     {"vendor", plugin.dispatchText(effGetVendorString)},
+                                     {"product", plugin.dispatchText(effGetProductString)},
+                                     {"vendorVersion", plugin.dispatch(effGetVendorVersion)},
+                                     {"vstVersion", plugin.dispatch(effGetVstVersion)},
+                                     {"uniqueId", fourCharText(effect->uniqueID)},
+                                     {"uniqueIdValue", effect->uniqueID},
+                                     {"inputs", effect->numInputs},
+                                     {"outputs", effect->numOutputs},
+                                     {"flags", effect->flags},
+                                     {"category", plugin.dispatch(effGetPlugCategory)},
+                                     {"programs", effect->numPrograms},
+                                     {"programName", plugin.dispatchText(effGetProgramName)},
+                                     {"tailSize", plugin.dispatch(effGetTailSize)},
+                                     {"presets", presetNames()},
+                                     {"parameters", nlohmann::ordered_json::array()}};
+    for (const ParameterInfo& info : catalogue.parameters())
+    {
+        // The float's shortest text, so that 0.85 reads 0.85 and not 0.8500000238418579 (NaN becomes null).
+        const double value = std::strtod(fmt::format("{}", plugin.getParameter(info.index)).c_str(), nullptr);
+        nlohmann::ordered_json parameter = {{"index", info.index},
+                                            {"name", info.name},
+                                            {"value", value},
+                                            {"display", plugin.dispatchText(effGetParamDisplay, info.index)},
+                                            {"label", info.label}};
+        for (const ChoiceEntry& entry : info.entries)
+            parameter["entries"].push_back(entry.name);
+        report["parameters"].push_back(parameter);
+    }
+    return report;
+}
 
 std::string PluginInfoReport::text(PluginInstance& plugin, const ParameterCatalogue& catalogue)
 {
-    const Identity id = gather(plugin, catalogue);
-    char line[512];
+    nlohmann::ordered_json report = json(plugin, catalogue);
     std::string out;
-    auto add = [&out](const char* key, const std::string& value)
-    {
-        char row[600];
-        std::snprintf(row, sizeof(row), "%-15s %s\n", key, value.c_str());
-        out += row;
-    };
-    add("plug-in", plugin.path());
-    add("effect name", id.effectName);
-    add("vendor", id.vendor);
-    add("product", id.product);
-    add("vendor version", std::to_string(id.vendorVersion));
-    add("VST version", std::to_string(id.vstVersion));
-    add("unique ID", "'" + fourCharText(id.uniqueId) + "' (" + hex(id.uniqueId) + ")");
-    add("inputs/outputs", std::to_string(id.inputs) + "/" + std::to_string(id.outputs));
-    add("flags", std::to_string(id.flags) + ((id.flags & effFlagsCanReplacing) ? " (replacing processing)" : ""));
-    add("category", std::to_string(id.category));
-    add("programs", std::to_string(id.programs) + ", current \"" + id.programName + "\"");
-    add("tail size", std::to_string(id.tailSize));
-    add("presets", presetList());
-    add("parameters", std::to_string(id.parameters.size()));
-    std::snprintf(line, sizeof(line), "  %2s  %-18s %-12s %-12s %-6s %s\n", "#", "name", "value", "display", "label",
-                  "entries");
-    out += line;
-    for (const ParameterState& p : id.parameters)
-    {
-        std::snprintf(line, sizeof(line), "  %2d  %-18s %-12s %-12s %-6s %s\n", static_cast<int>(p.info->index),
-                      p.info->name.c_str(), number(p.value).c_str(), p.display.c_str(), p.info->label.c_str(),
-                      p.info->entries.empty() ? "" : quotedList(entryNames(*p.info)).c_str());
-        out += line;
-    }
-    return out;
-}
-
-std::string PluginInfoReport::json(PluginInstance& plugin, const ParameterCatalogue& catalogue)
-{
-    const Identity id = gather(plugin, catalogue);
-    std::string out = "{\n";
-    out += "  \"plugin\": " + jsonString(plugin.path()) + ",\n";
-    out += "  \"effectName\": " + jsonString(id.effectName) + ",\n";
-    out += "  \"vendor\": " + jsonString(id.vendor) + ",\n";
-    out += "  \"product\": " + jsonString(id.product) + ",\n";
-    out += "  \"vendorVersion\": " + std::to_string(id.vendorVersion) + ",\n";
-    out += "  \"vstVersion\": " + std::to_string(id.vstVersion) + ",\n";
-    out += "  \"uniqueId\": " + jsonString(fourCharText(id.uniqueId)) + ",\n";
-    out += "  \"uniqueIdValue\": " + std::to_string(id.uniqueId) + ",\n";
-    out += "  \"inputs\": " + std::to_string(id.inputs) + ",\n";
-    out += "  \"outputs\": " + std::to_string(id.outputs) + ",\n";
-    out += "  \"flags\": " + std::to_string(id.flags) + ",\n";
-    out += "  \"category\": " + std::to_string(id.category) + ",\n";
-    out += "  \"programs\": " + std::to_string(id.programs) + ",\n";
-    out += "  \"programName\": " + jsonString(id.programName) + ",\n";
-    out += "  \"tailSize\": " + std::to_string(id.tailSize) + ",\n";
-    out += "  \"presets\": [" + presetList() + "],\n";
-    out += "  \"parameters\": [";
-    for (size_t i = 0; i < id.parameters.size(); ++i)
-    {
-        const ParameterState& p = id.parameters[i];
-        out += i == 0 ? "\n" : ",\n";
-        out += "    {\"index\": " + std::to_string(p.info->index) + ", \"name\": " + jsonString(p.info->name) +
-               ", \"value\": " + (std::isfinite(p.value) ? number(p.value) : std::string("null")) +
-               ", \"display\": " + jsonString(p.display) + ", \"label\": " + jsonString(p.info->label);
-        if (!p.info->entries.empty())
-        {
-            out += ", \"entries\": [";
-            for (size_t e = 0; e < p.info->entries.size(); ++e)
-                out += (e == 0 ? "" : ", ") + jsonString(p.info->entries[e].name);
-            out += "]";
-        }
-        out += "}";
-    }
-    out += "\n  ]\n}\n";
+    // A string as it is, a number as JSON writes it.
+    const auto add = [&out](const char* key, const nlohmann::ordered_json& value)
+    { out += fmt::format("{:<15} {}\n", key, value.is_string() ? value.get<std::string>() : value.dump()); };
+    const int32_t flags = report["flags"];
+    add("plug-in", report["plugin"]);
+    add("effect name", report["effectName"]);
+    add("vendor", report["vendor"]);
+    add("product", report["product"]);
+    add("vendor version", report["vendorVersion"]);
+    add("VST version", report["vstVersion"]);
+    add("unique ID", fmt::format("'{}' (0x{:08x})", report["uniqueId"].get<std::string>(),
+                                 static_cast<uint32_t>(report["uniqueIdValue"].get<int32_t>())));
+    add("inputs/outputs", fmt::format("{}/{}", report["inputs"].get<int>(), report["outputs"].get<int>()));
+    add("flags", fmt::format("{}{}", flags, (flags & effFlagsCanReplacing) ? " (replacing processing)" : ""));
+    add("category", report["category"]);
+    add("programs",
+        fmt::format("{}, current \"{}\"", report["programs"].get<int>(), report["programName"].get<std::string>()));
+    add("tail size", report["tailSize"]);
+    add("presets", quotedList(presetNames()));
+    add("parameters", report["parameters"].size());
+    const char* const row = "  {:>2}  {:<18} {:<12} {:<12} {:<6} {}\n";
+    out += fmt::format(row, "#", "name", "value", "display", "label", "entries");
+    for (nlohmann::ordered_json& p : report["parameters"])
+        out += fmt::format(row, p["index"].get<int>(), p["name"].get<std::string>(),
+                           fmt::format("{:.9g}", p["value"].get<float>()), p["display"].get<std::string>(),
+                           p["label"].get<std::string>(),
+                           p.contains("entries") ? quotedList(p["entries"].get<std::vector<std::string>>()) : "");
     return out;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <string>
 
 class ParameterCatalogue;
@@ -11,8 +13,8 @@ class PluginInstance;
 class PluginInfoReport
 {
 public:
-    /// The report as aligned text lines.
+    /// The report as one JSON object.
+    static nlohmann::ordered_json json(PluginInstance& plugin, const ParameterCatalogue& catalogue);
+    /// The same as aligned text lines.
     static std::string text(PluginInstance& plugin, const ParameterCatalogue& catalogue);
-    /// The same as one JSON object.
-    static std::string json(PluginInstance& plugin, const ParameterCatalogue& catalogue);
 };

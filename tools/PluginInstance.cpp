@@ -3,9 +3,10 @@
 #include "tools/ToolError.h"
 
 #include <dlfcn.h>
+#include <fmt/format.h>
 
-#include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 namespace
 {
@@ -17,18 +18,6 @@ thread_local PluginInstance* creatingInstance = nullptr;
 using EntryPoint = AEffect*(VSTCALLBACK*)(audioMasterCallback);
 
 constexpr int32_t kMaxParameters = 4096; // more is taken for a broken record, not probed one by one
-
-std::string formatted(const char* format, double a, double b = 0.0, double c = 0.0)
-{
-    char text[160];
-    std::snprintf(text, sizeof(text), format, a, b, c);
-    return text;
-}
-
-std::string quoted(const char* text)
-{
-    return std::string("\"") + text + "\"";
-}
 
 // dlerror() usually starts with the path itself; the message names the file once.
 std::string reasonWithoutPath(const char* reason, const std::string& path)
@@ -58,7 +47,7 @@ void PluginInstance::load(const std::string& path)
 {
     libraryPath = path;
     // A bare file name would make dlopen search the system's library folders instead of the current one.
-    const std::string openPath = path.find('/') == std::string::npos ? "./" + path : path;
+    const std::string openPath = std::filesystem::path(path).has_parent_path() ? path : "./" + path;
     library = dlopen(openPath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr)
         throw ToolError(path + ": cannot load the plug-in: " + reasonWithoutPath(dlerror(), openPath),
@@ -89,23 +78,18 @@ void PluginInstance::load(const std::string& path)
 
     const bool hasEntries = record->dispatcher != nullptr && record->setParameter != nullptr &&
                             record->getParameter != nullptr && record->processReplacing != nullptr;
+    std::string fault;
     if (!hasEntries || (record->flags & effFlagsCanReplacing) == 0)
+        fault = "offers no replacing processing";
+    else if (record->numParams < 0 || record->numParams > kMaxParameters)
+        fault = fmt::format("reports {} parameters", record->numParams);
+    else if (record->numInputs != 2 || record->numOutputs != 2)
+        fault = fmt::format("has {} inputs and {} outputs; this host drives 2 and 2", record->numInputs,
+                            record->numOutputs);
+    if (!fault.empty())
     {
         close();
-        throw ToolError(path + ": the plug-in offers no replacing processing", ToolError::kFailure);
-    }
-    if (record->numParams < 0 || record->numParams > kMaxParameters)
-    {
-        const std::string count = std::to_string(record->numParams);
-        close();
-        throw ToolError(path + ": the plug-in reports " + count + " parameters", ToolError::kFailure);
-    }
-    if (record->numInputs != 2 || record->numOutputs != 2)
-    {
-        const std::string counts =
-            std::to_string(record->numInputs) + " inputs and " + std::to_string(record->numOutputs) + " outputs";
-        close();
-        throw ToolError(path + ": the plug-in has " + counts + "; this host drives 2 and 2", ToolError::kFailure);
+        throw ToolError(path + ": the plug-in " + fault, ToolError::kFailure);
     }
 }
 
@@ -134,8 +118,7 @@ std::string PluginInstance::dispatchText(int32_t opcode, int32_t index)
     record->dispatcher(record, opcode, index, 0, text, 0.0f);
     text[sizeof(text) - 1] = '\0';
     if (callLog.enabled())
-        callLog.hostToPlugin(CallLog::effectOpcodeName(opcode) + "(index " + std::to_string(index) + ") -> " +
-                             quoted(text));
+        callLog.hostToPlugin(fmt::format("{}(index {}) -> \"{}\"", CallLog::effectOpcodeName(opcode), index, text));
     return text;
 }
 
@@ -145,8 +128,7 @@ void PluginInstance::setParameter(int32_t index, float value)
         return;
     record->setParameter(record, index, value);
     if (callLog.enabled())
-        callLog.hostToPlugin("setParameter(index " + std::to_string(index) +
-                             formatted(", value %.9g)", static_cast<double>(value)));
+        callLog.hostToPlugin(fmt::format("setParameter(index {}, value {:.9g})", index, value));
 }
 
 float PluginInstance::getParameter(int32_t index)
@@ -155,8 +137,7 @@ float PluginInstance::getParameter(int32_t index)
         return 0.0f;
     const float value = record->getParameter(record, index);
     if (callLog.enabled())
-        callLog.hostToPlugin("getParameter(index " + std::to_string(index) +
-                             formatted(") -> %.9g", static_cast<double>(value)));
+        callLog.hostToPlugin(fmt::format("getParameter(index {}) -> {:.9g}", index, value));
     return value;
 }
 
@@ -165,7 +146,7 @@ void PluginInstance::processReplacing(float* const inputs[2], float* const outpu
     if (record == nullptr)
         return;
     if (callLog.enabled())
-        callLog.hostToPlugin("processReplacing(" + std::to_string(frames) + " frames)");
+        callLog.hostToPlugin(fmt::format("processReplacing({} frames)", frames));
     float* in[2] = {inputs[0], inputs[1]};
     float* out[2] = {outputs[0], outputs[1]};
     processing = true;
@@ -183,24 +164,21 @@ void PluginInstance::close()
 
 std::string PluginInstance::effectOpcodeText(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
 {
-    std::string text = CallLog::effectOpcodeName(opcode) + "(index " + std::to_string(index) + ", value " +
-                       std::to_string(static_cast<long long>(value));
-    if (ptr != nullptr)
-        text += opcode == effCanDo ? ", ptr " + quoted(static_cast<const char*>(ptr)) : ", ptr";
-    return text + formatted(", opt %g)", static_cast<double>(opt));
+    const std::string pointer =
+        ptr == nullptr ? ""
+                       : (opcode == effCanDo ? fmt::format(", ptr \"{}\"", static_cast<const char*>(ptr)) : ", ptr");
+    return fmt::format("{}(index {}, value {}{}, opt {:g})", CallLog::effectOpcodeName(opcode), index, value, pointer,
+                       opt);
 }
 
 std::string PluginInstance::describeTimeInfo() const
 {
     if (timeInfo == nullptr)
         return "0 (no time information)";
-    char text[256];
-    std::snprintf(text, sizeof(text),
-                  "samplePos %.17g ppqPos %.17g tempo %.17g barStartPos %.17g timeSig %d/%d flags 0x%x",
-                  timeInfo->samplePos, timeInfo->ppqPos, timeInfo->tempo, timeInfo->barStartPos,
-                  static_cast<int>(timeInfo->timeSigNumerator), static_cast<int>(timeInfo->timeSigDenominator),
-                  static_cast<unsigned>(timeInfo->flags));
-    return text;
+    return fmt::format("samplePos {:.17g} ppqPos {:.17g} tempo {:.17g} barStartPos {:.17g} timeSig {}/{} flags 0x{:x}",
+                       timeInfo->samplePos, timeInfo->ppqPos, timeInfo->tempo, timeInfo->barStartPos,
+                       timeInfo->timeSigNumerator, timeInfo->timeSigDenominator,
+                       static_cast<unsigned>(timeInfo->flags));
 }
 
 intptr_t PluginInstance::answer(int32_t opcode, int32_t, intptr_t, void* ptr, float) noexcept
@@ -248,11 +226,9 @@ intptr_t VSTCALLBACK PluginInstance::hostCallback(AEffect* effect, int32_t opcod
     const intptr_t result = instance->answer(opcode, index, value, ptr, opt);
     if (instance->callLog.enabled())
     {
-        std::string text = CallLog::hostOpcodeName(opcode) + "(index " + std::to_string(index) + ", value " +
-                           std::to_string(static_cast<long long>(value)) + formatted(", opt %g) -> ", opt);
-        text += opcode == audioMasterGetTime ? instance->describeTimeInfo()
-                                             : std::to_string(static_cast<long long>(result));
-        instance->callLog.pluginToHost(text);
+        instance->callLog.pluginToHost(
+            fmt::format("{}(index {}, value {}, opt {:g}) -> {}", CallLog::hostOpcodeName(opcode), index, value, opt,
+                        opcode == audioMasterGetTime ? instance->describeTimeInfo() : std::to_string(result)));
     }
     return result;
 }

@@ -1,18 +1,21 @@
 #include "tools/ProgressBar.h"
 
+#include <fmt/format.h>
+
+#include <string>
+
 volatile std::sig_atomic_t ProgressBar::lineOpen = 0;
 
 namespace
 {
 
 // "1:05" or "1:02:05".
-void clockText(double seconds, char* text, size_t size)
+std::string clockText(double seconds)
 {
     const long long whole = seconds > 0.0 ? static_cast<long long>(seconds + 0.5) : 0;
     if (whole >= 3600)
-        std::snprintf(text, size, "%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60, whole % 60);
-    else
-        std::snprintf(text, size, "%lld:%02lld", whole / 60, whole % 60);
+        return fmt::format("{}:{:02}:{:02}", whole / 3600, whole / 60 % 60, whole % 60);
+    return fmt::format("{}:{:02}", whole / 60, whole % 60);
 }
 
 } // namespace
@@ -38,19 +41,14 @@ void ProgressBar::draw(int64_t done)
     constexpr int kWidth = 40; // characters inside the brackets
     const int64_t clamped = done < 0 ? 0 : (done > totalUnits ? totalUnits : done);
     const int filled = static_cast<int>(clamped * kWidth / totalUnits);
-    char bar[kWidth + 1];
-    for (int i = 0; i < kWidth; ++i)
-        bar[i] = i < filled ? '#' : '.';
-    bar[kWidth] = '\0';
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    char elapsedText[24];
-    char leftText[24] = "?";
-    clockText(elapsed, elapsedText, sizeof(elapsedText));
-    if (clamped > 0)
-        clockText(elapsed * static_cast<double>(totalUnits - clamped) / static_cast<double>(clamped), leftText,
-                  sizeof(leftText));
-    std::fprintf(out, "\r[%s] %3d%%  %s elapsed, %s left ", bar, static_cast<int>(clamped * 100 / totalUnits),
-                 elapsedText, leftText);
+    const std::string left =
+        clamped > 0 ? clockText(elapsed * static_cast<double>(totalUnits - clamped) / static_cast<double>(clamped))
+                    : "?";
+    std::fputs(fmt::format("\r[{}{}] {:3}%  {} elapsed, {} left ", std::string(filled, '#'),
+                           std::string(kWidth - filled, '.'), clamped * 100 / totalUnits, clockText(elapsed), left)
+                   .c_str(),
+               out);
     std::fflush(out);
     shown = true;
     lineOpen = 1;
@@ -60,7 +58,7 @@ void ProgressBar::finish()
 {
     if (out == nullptr || !shown)
         return;
-    std::fprintf(out, "\r%*s\r", 79, "");
+    std::fputs(("\r" + std::string(79, ' ') + "\r").c_str(), out);
     std::fflush(out);
     shown = false;
     lineOpen = 0;

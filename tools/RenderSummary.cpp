@@ -1,28 +1,11 @@
 #include "tools/RenderSummary.h"
 
-#include "tools/TextUtilities.h"
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <limits>
-
-namespace
-{
-
-std::string format(const char* pattern, double value)
-{
-    char text[96];
-    std::snprintf(text, sizeof(text), pattern, value);
-    return text;
-}
-
-std::string jsonNumber(double value)
-{
-    return std::isfinite(value) ? format("%.17g", value) : "null";
-}
-
-} // namespace
 
 void RenderSummary::addOutput(const float* left, const float* right, int32_t frames)
 {
@@ -90,66 +73,63 @@ std::string RenderSummary::dbfsText(double magnitude)
 {
     if (!(magnitude > 0.0))
         return "-inf dBFS";
-    return format("%+.1f dBFS", 20.0 * std::log10(magnitude));
+    return fmt::format("{:+.1f} dBFS", 20.0 * std::log10(magnitude));
 }
 
 std::string RenderSummary::line() const
 {
-    return "rendered    " + outputPath + " from " + inputPath + format(" (%.3f s, ", renderedFrames / sampleRate) +
-           formatDescription + ", peak " + dbfsText(peak()) + ")\n";
+    return fmt::format("rendered    {} from {} ({:.3f} s, {}, peak {})\n", outputPath, inputPath,
+                       renderedFrames / sampleRate, formatDescription, dbfsText(peak()));
 }
 
 std::string RenderSummary::text() const
 {
-    std::string out;
-    out += "rendered    " + outputPath + " (" + formatDescription + ", " + format("%.0f Hz", sampleRate) + ")\n";
-    out += "from        " + inputPath + (inputChannels == 1 ? " (mono, fed to both inputs)\n" : " (stereo)\n");
-    out += "frames      " + std::to_string(renderedFrames) + format(" (%.3f s", renderedFrames / sampleRate) +
-           format("; tail %.3f s", tailFrames / sampleRate) +
-           format("; pre-roll %.3f s not written)\n", prerollFrames / sampleRate);
-    out += "blocks      " + std::to_string(blocks) + ", time requests " + std::to_string(timeRequests) + "\n";
-    out += "time        " + format("%.3f s", secondsTaken) + format(", %.1fx real time\n", realTimeFactor());
-    out += "peak        " + dbfsText(peak()) + " (left " + dbfsText(peak(0)) + ", right " + dbfsText(peak(1)) + ")\n";
-    return out;
+    return fmt::format("rendered    {} ({}, {:.0f} Hz)\n", outputPath, formatDescription, sampleRate) +
+           fmt::format("from        {} ({})\n", inputPath, inputChannels == 1 ? "mono, fed to both inputs" : "stereo") +
+           fmt::format("frames      {} ({:.3f} s; tail {:.3f} s; pre-roll {:.3f} s not written)\n", renderedFrames,
+                       renderedFrames / sampleRate, tailFrames / sampleRate, prerollFrames / sampleRate) +
+           fmt::format("blocks      {}, time requests {}\n", blocks, timeRequests) +
+           fmt::format("time        {:.3f} s, {:.1f}x real time\n", secondsTaken, realTimeFactor()) +
+           fmt::format("peak        {} (left {}, right {})\n", dbfsText(peak()), dbfsText(peak(0)), dbfsText(peak(1)));
 }
 
-std::string RenderSummary::json() const
+nlohmann::ordered_json RenderSummary::json() const
 {
-    std::string out = "{";
-    out += "\"input\": " + jsonString(inputPath);
-    out += ", \"output\": " + jsonString(outputPath);
-    out += ", \"format\": " + jsonString(formatDescription);
-    out += ", \"sampleRate\": " + jsonNumber(sampleRate);
-    out += ", \"frames\": " + std::to_string(renderedFrames);
-    out += ", \"seconds\": " + jsonNumber(renderedFrames / sampleRate);
-    out += ", \"prerollFrames\": " + std::to_string(prerollFrames);
-    out += ", \"tailFrames\": " + std::to_string(tailFrames);
-    out += ", \"blocks\": " + std::to_string(blocks);
-    out += ", \"timeRequests\": " + std::to_string(timeRequests);
-    out += ", \"secondsTaken\": " + jsonNumber(secondsTaken);
-    out += ", \"realTimeFactor\": " + jsonNumber(realTimeFactor());
-    out += ", \"peak\": " + jsonNumber(peak());
-    out += ", \"peakDbfs\": " + (peak() > 0.0 ? jsonNumber(20.0 * std::log10(peak())) : std::string("null"));
-    out += ", \"clippedSamples\": " + std::to_string(clipped);
-    out += ", \"nonFiniteSamples\": " + std::to_string(nonFinite);
-    return out + "}\n";
+    // Non-finite numbers (the level of silence in dB) are written as null.
+    return {{"input", inputPath},
+            {"output", outputPath},
+            {"format", formatDescription},
+            {"sampleRate", sampleRate},
+            {"frames", renderedFrames},
+            {"seconds", renderedFrames / sampleRate},
+            {"prerollFrames", prerollFrames},
+            {"tailFrames", tailFrames},
+            {"blocks", blocks},
+            {"timeRequests", timeRequests},
+            {"secondsTaken", secondsTaken},
+            {"realTimeFactor", realTimeFactor()},
+            {"peak", peak()},
+            {"peakDbfs", 20.0 * std::log10(peak())},
+            {"clippedSamples", clipped},
+            {"nonFiniteSamples", nonFinite}};
 }
 
 std::vector<std::string> RenderSummary::warnings() const
 {
     std::vector<std::string> lines;
     if (inputDeclaredFrames > inputFramesRead)
-        lines.push_back(inputPath + ": the header declares " + std::to_string(inputDeclaredFrames) + " frames" +
-                        format(" (%.3f s)", inputDeclaredFrames / sampleRate) + " but only " +
-                        std::to_string(inputFramesRead) + format(" (%.3f s)", inputFramesRead / sampleRate) +
-                        " could be read: the file is cut short; rendered what there is");
+        lines.push_back(
+            fmt::format("{}: the header declares {} frames ({:.3f} s) but only {} ({:.3f} s) could be read: "
+                        "the file is cut short; rendered what there is",
+                        inputPath, inputDeclaredFrames, inputDeclaredFrames / sampleRate, inputFramesRead,
+                        inputFramesRead / sampleRate));
     if (!formatNarrowing.empty())
         lines.push_back(formatNarrowing);
     if (clipped > 0)
-        lines.push_back(outputPath + ": " + std::to_string(clipped) + " samples above full scale (peak " +
-                        dbfsText(peak()) + (floatOutput ? "; kept in the float output)" : "; clipped)"));
+        lines.push_back(fmt::format("{}: {} samples above full scale (peak {}; {})", outputPath, clipped,
+                                    dbfsText(peak()), floatOutput ? "kept in the float output" : "clipped"));
     if (nonFinite > 0)
-        lines.push_back(outputPath + ": " + std::to_string(nonFinite) + " non-finite samples (NaN or infinite; " +
-                        (floatOutput ? "kept in the float output)" : "written as 0)"));
+        lines.push_back(fmt::format("{}: {} non-finite samples (NaN or infinite; {})", outputPath, nonFinite,
+                                    floatOutput ? "kept in the float output" : "written as 0"));
     return lines;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,15 +33,12 @@ public:
     /// Largest magnitude of each channel (finite samples only), and of both.
     double peak(int channel) const { return channelPeak[channel]; }
     double peak() const { return channelPeak[0] > channelPeak[1] ? channelPeak[0] : channelPeak[1]; }
-    /// Samples whose magnitude exceeds 1.0, and samples that are NaN or infinite.
-    int64_t clippedSamples() const { return clipped; }
-    int64_t nonFiniteSamples() const { return nonFinite; }
     /// Audio seconds processed (pre-roll included) per second taken; 0 when no time was measured.
     double realTimeFactor() const;
 
     /// The summary as aligned lines of text, and as one JSON object.
     std::string text() const;
-    std::string json() const;
+    nlohmann::ordered_json json() const;
     /// The summary in one line, for a batch: output, input, duration and peak.
     std::string line() const;
     /// One line per warning (an input cut short, a narrower sample format, clipping, non-finite samples), each
@@ -51,6 +50,6 @@ public:
 
 private:
     double channelPeak[2] = {0.0, 0.0};
-    int64_t clipped = 0;
-    int64_t nonFinite = 0;
+    int64_t clipped = 0;   // samples whose magnitude exceeds 1.0
+    int64_t nonFinite = 0; // NaN or infinite
 };

@@ -5,14 +5,15 @@
 #include "tools/TemporaryFile.h"
 #include "tools/ToolError.h"
 
+#include <fmt/format.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <complex>
-#include <cstdio>
 #include <cstring>
+#include <iterator>
 
 namespace
 {
@@ -114,11 +115,7 @@ void ResponseMeasurement::writeCsv(const std::string& path, const std::vector<Po
 {
     std::string text = "frequency_hz,left_db,right_db\n";
     for (const Point& point : points)
-    {
-        char line[128];
-        std::snprintf(line, sizeof(line), "%.3f,%.4f,%.4f\n", point.hz, point.leftDb, point.rightDb);
-        text += line;
-    }
+        fmt::format_to(std::back_inserter(text), "{:.3f},{:.4f},{:.4f}\n", point.hz, point.leftDb, point.rightDb);
     TemporaryFile file(path);
     size_t written = 0;
     while (written < text.size())

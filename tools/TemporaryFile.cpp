@@ -3,6 +3,7 @@
 #include "tools/ToolError.h"
 
 #include <fcntl.h>
+#include <fmt/format.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 namespace
@@ -60,8 +62,7 @@ std::string TemporaryFile::hiddenName(const std::string& name, size_t maxLength)
     uint32_t hash = 2166136261u;
     for (const char c : name)
         hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-    char suffix[16];
-    std::snprintf(suffix, sizeof(suffix), "~%08x.", hash);
+    const std::string suffix = fmt::format("~{:08x}.", hash);
     size_t keep = maxLength > 6 + 1 + 10 ? maxLength - 6 - 1 - 10 : 0;
     keep = keep < name.size() ? keep : name.size();
     while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) // not inside a UTF-8 character
@@ -72,9 +73,16 @@ std::string TemporaryFile::hiddenName(const std::string& name, size_t maxLength)
 TemporaryFile::TemporaryFile(const std::string& targetPath, bool noClobber)
     : target(targetPath), finalPath(targetPath), noReplace(noClobber)
 {
-    if (target == "-")
+    namespace fs = std::filesystem;
+    struct stat status = {};
+    const bool exists = target != "-" && stat(target.c_str(), &status) == 0;
+    if (exists && S_ISDIR(status.st_mode))
+        cannotWrite(target, "it is a folder");
+    if (target == "-" || (exists && !S_ISREG(status.st_mode)))
     {
-        fd = dup(STDOUT_FILENO);
+        // Standard output, a device or a pipe (/dev/null, /dev/stdout) is written directly: renaming onto it would
+        // replace it.
+        fd = target == "-" ? dup(STDOUT_FILENO) : open(target.c_str(), O_WRONLY);
         if (fd < 0)
             cannotWrite(target, std::strerror(errno));
         direct = true;
@@ -85,53 +93,25 @@ TemporaryFile::TemporaryFile(const std::string& targetPath, bool noClobber)
         }
         return;
     }
-    struct stat status = {};
-    bool replaces = false;
-    if (stat(target.c_str(), &status) == 0)
-    {
-        if (S_ISDIR(status.st_mode))
-            cannotWrite(target, "it is a folder");
-        if (!S_ISREG(status.st_mode))
-        {
-            // A device or a pipe (/dev/null, /dev/stdout) is written directly: renaming onto it would replace it.
-            fd = open(target.c_str(), O_WRONLY);
-            if (fd < 0)
-                cannotWrite(target, std::strerror(errno));
-            direct = true;
-            if (lseek(fd, 0, SEEK_CUR) < 0)
-            {
-                pipeFd = fd;
-                fd = spoolFor(target);
-            }
-            return;
-        }
-        if (noClobber)
-            throw ToolError(target + ": exists; not replaced (--no-clobber)", ToolError::kFailure);
-        replaces = true;
-        // A link to a file: the file it points at gets the new contents, and the link stays.
-        if (char* const resolved = realpath(target.c_str(), nullptr))
-        {
-            finalPath = resolved;
-            std::free(resolved);
-        }
-    }
-    const size_t slash = finalPath.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : finalPath.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? finalPath : finalPath.substr(slash + 1);
+    if (exists && noClobber)
+        throw ToolError(target + ": exists; not replaced (--no-clobber)", ToolError::kFailure);
+    // A link to a file: the file it points at gets the new contents, and the link stays.
+    std::error_code error;
+    if (const fs::path resolved = fs::canonical(target, error); exists && !error)
+        finalPath = resolved.string();
+    const fs::path folder = fs::path(finalPath).parent_path();
     const long nameMax = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
-    const std::string hidden = hiddenName(name, nameMax > 0 ? static_cast<size_t>(nameMax) : 255) + "XXXXXX";
-    std::vector<char> pattern(folder.begin(), folder.end());
-    pattern.insert(pattern.end(), hidden.begin(), hidden.end());
-    pattern.push_back('\0');
+    const std::string name = fs::path(finalPath).filename().string();
+    std::string pattern = (folder / (hiddenName(name, nameMax > 0 ? static_cast<size_t>(nameMax) : 255) + "XXXXXX"));
     fd = mkstemp(pattern.data());
     if (fd < 0)
         cannotWrite(target, std::strerror(errno));
-    tempPath = pattern.data();
+    tempPath = pattern;
     noteCurrent(tempPath);
     // mkstemp makes the file private; the finished file gets the permissions of the file it replaces, or those of
     // any new file.
     mode_t mode = status.st_mode & 0777;
-    if (!replaces)
+    if (!exists)
     {
         const mode_t mask = umask(0);
         umask(mask);

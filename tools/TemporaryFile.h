@@ -23,8 +23,6 @@ public:
 
     /// The open descriptor (closed by commit() or the destructor); -1 after commit().
     int descriptor() const { return fd; }
-    /// The target's path as given.
-    const std::string& targetPath() const { return target; }
     /// The target for messages: its path, or "standard output".
     std::string targetName() const { return target == "-" ? "standard output" : target; }
 

@@ -1,10 +1,13 @@
 #include "tools/TextUtilities.h"
 
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
+#include <strings.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 
 std::string trimmed(const std::string& text)
@@ -20,14 +23,7 @@ std::string trimmed(const std::string& text)
 
 bool equalsIgnoringCase(const std::string& a, const std::string& b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-    {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
+    return a.size() == b.size() && strcasecmp(a.c_str(), b.c_str()) == 0;
 }
 
 std::vector<std::string> splitAt(const std::string& text, char separator)
@@ -90,10 +86,7 @@ std::optional<long long> parseInteger(const std::string& text, long long minimum
 
 std::string quotedList(const std::vector<std::string>& items)
 {
-    std::string text;
-    for (const std::string& item : items)
-        text += (text.empty() ? "\"" : ", \"") + item + "\"";
-    return text;
+    return items.empty() ? "" : fmt::format("\"{}\"", fmt::join(items, "\", \""));
 }
 
 std::optional<double> parseSeconds(const std::string& text)
@@ -137,27 +130,12 @@ namespace
 size_t utf8Length(const std::string& text, size_t i)
 {
     const unsigned char lead = static_cast<unsigned char>(text[i]);
-    size_t length = 0;
-    uint32_t code = 0;
-    if (lead >= 0xC2 && lead <= 0xDF)
-    {
-        length = 2;
-        code = lead & 0x1Fu;
-    }
-    else if (lead >= 0xE0 && lead <= 0xEF)
-    {
-        length = 3;
-        code = lead & 0x0Fu;
-    }
-    else if (lead >= 0xF0 && lead <= 0xF4)
-    {
-        length = 4;
-        code = lead & 0x07u;
-    }
-    else
+    if (lead < 0xC2 || lead > 0xF4)
         return 0;
+    const size_t length = lead >= 0xF0 ? 4 : (lead >= 0xE0 ? 3 : 2);
     if (i + length > text.size())
         return 0;
+    uint32_t code = lead & (0x7Fu >> length); // the lead byte's payload
     for (size_t k = 1; k < length; ++k)
     {
         const unsigned char c = static_cast<unsigned char>(text[i + k]);
@@ -171,41 +149,40 @@ size_t utf8Length(const std::string& text, size_t i)
     return length;
 }
 
-} // namespace
-
-std::string jsonString(const std::string& text)
+// Every string in value as UTF-8, each byte outside a valid sequence taken as the Latin-1 character U+00XX.
+void makeUtf8(nlohmann::ordered_json& value)
 {
-    std::string out = "\"";
+    if (value.is_structured())
+    {
+        for (nlohmann::ordered_json& element : value)
+            makeUtf8(element);
+        return;
+    }
+    if (!value.is_string())
+        return;
+    const std::string& text = value.get_ref<const std::string&>();
+    std::string utf8;
     for (size_t i = 0; i < text.size(); ++i)
     {
-        const char c = text[i];
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\')
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        const size_t length = byte < 0x80 ? 1 : utf8Length(text, i);
+        if (length == 0)
         {
-            out += '\\';
-            out += c;
+            utf8 += static_cast<char>(0xC0 | (byte >> 6));
+            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+            continue;
         }
-        else if (u >= 0x80)
-        {
-            const size_t length = utf8Length(text, i);
-            if (length > 0)
-            {
-                out.append(text, i, length);
-                i += length - 1;
-                continue;
-            }
-            char escaped[8];
-            std::snprintf(escaped, sizeof(escaped), "\\u%04x", u);
-            out += escaped;
-        }
-        else if (u < 0x20 || u == 0x7F)
-        {
-            char escaped[8];
-            std::snprintf(escaped, sizeof(escaped), "\\u%04x", u);
-            out += escaped;
-        }
-        else
-            out += c;
+        utf8.append(text, i, length);
+        i += length - 1;
     }
-    return out + "\"";
+    value = utf8;
+}
+
+} // namespace
+
+std::string jsonText(nlohmann::ordered_json document)
+{
+    makeUtf8(document);
+    // Nothing invalid is left to replace; replacing instead of throwing keeps it so.
+    return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }

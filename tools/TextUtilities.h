@@ -1,6 +1,8 @@
 #pragma once
 // Small text helpers shared by the command-line parsing and the reports.
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +23,7 @@ std::optional<double> parseHertz(const std::string& text);
 std::optional<double> parseSeconds(const std::string& text);
 /// The items, each in double quotes, separated by ", ".
 std::string quotedList(const std::vector<std::string>& items);
-/// text as a JSON string literal, quotes included: UTF-8 as it is, control characters escaped, and each byte that
-/// is not part of valid UTF-8 read as Latin-1 (\u00XX).
-std::string jsonString(const std::string& text);
+/// The document as JSON text, indented by two spaces, with a final line break. Its strings are made UTF-8 first:
+/// UTF-8 as it is, and each byte that is not part of valid UTF-8 read as Latin-1 (a file name from an older system
+/// keeps its letters), so that writing never fails.
+std::string jsonText(nlohmann::ordered_json document);

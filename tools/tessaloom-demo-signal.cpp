@@ -6,6 +6,7 @@
 
 #include "tools/TextUtilities.h"
 
+#include <fmt/format.h>
 #include <sndfile.h>
 
 #include <cmath>
@@ -80,14 +81,14 @@ int main(int argc, char** argv)
 {
     if (argc < 2 || argc > 4)
     {
-        std::fprintf(stderr, "usage: tessaloom-demo-signal OUTPUT.wav [BARS] [BPM]\n");
+        std::fputs("usage: tessaloom-demo-signal OUTPUT.wav [BARS] [BPM]\n", stderr);
         return 2;
     }
     const auto bars = argc > 2 ? parseInteger(argv[2], 1, 64) : std::optional<long long>(2);
     const auto bpm = argc > 3 ? parseNumber(argv[3]) : std::optional<double>(128.0);
     if (!bars || !bpm || *bpm < 30.0 || *bpm > 300.0)
     {
-        std::fprintf(stderr, "tessaloom-demo-signal: give 1 to 64 bars and 30 to 300 BPM\n");
+        std::fputs("tessaloom-demo-signal: give 1 to 64 bars and 30 to 300 BPM\n", stderr);
         return 2;
     }
 
@@ -131,14 +132,15 @@ int main(int argc, char** argv)
     SNDFILE* const file = sf_open(argv[1], SFM_WRITE, &info);
     if (file == nullptr)
     {
-        std::fprintf(stderr, "tessaloom-demo-signal: %s: cannot write: %s\n", argv[1], sf_strerror(nullptr));
+        std::fputs(fmt::format("tessaloom-demo-signal: {}: cannot write: {}\n", argv[1], sf_strerror(nullptr)).c_str(),
+                   stderr);
         return 1;
     }
     const sf_count_t written = sf_writef_float(file, interleaved.data(), static_cast<sf_count_t>(frames));
     sf_close(file);
     if (written != static_cast<sf_count_t>(frames))
     {
-        std::fprintf(stderr, "tessaloom-demo-signal: %s: cannot write all frames\n", argv[1]);
+        std::fputs(fmt::format("tessaloom-demo-signal: {}: cannot write all frames\n", argv[1]).c_str(), stderr);
         return 1;
     }
     return 0;

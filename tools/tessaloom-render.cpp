@@ -20,9 +20,10 @@
 #include "tools/TextUtilities.h"
 #include "tools/ToolError.h"
 
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
 #include <sndfile.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -61,8 +62,9 @@ class InterruptCatcher
 public:
     explicit InterruptCatcher(const std::string& outputName)
     {
-        std::snprintf(interruptMessage, sizeof(interruptMessage),
-                      "tessaloom-render: %s: interrupted; nothing written\n", outputName.c_str());
+        const auto end = fmt::format_to_n(interruptMessage, sizeof(interruptMessage) - 1,
+                                          "tessaloom-render: {}: interrupted; nothing written\n", outputName);
+        *end.out = '\0';
         struct sigaction action = {};
         action.sa_handler = onSignal;
         sigfillset(&action.sa_mask);
@@ -193,25 +195,19 @@ std::vector<std::string> namesGiven(const RenderOptions& options)
 // replace the input with its own render.
 void refuseSameFile(const RenderOptions& options)
 {
-    struct Named
-    {
-        const std::string* path;
-        const char* role;
-    };
-    const Named files[] = {
-        {&options.inputPath, "INPUT"}, {&options.outputPath, "OUTPUT"}, {&options.responsePath, "--response"}};
-    struct stat status[3] = {};
-    bool exists[3] = {};
-    for (int i = 0; i < 3; ++i)
-        exists[i] = !files[i].path->empty() && *files[i].path != "-" && stat(files[i].path->c_str(), &status[i]) == 0 &&
-                    S_ISREG(status[i].st_mode);
+    namespace fs = std::filesystem;
+    const std::pair<const std::string&, const char*> files[] = {
+        {options.inputPath, "INPUT"}, {options.outputPath, "OUTPUT"}, {options.responsePath, "--response"}};
+    std::error_code error; // a file that is not there is no other file's twin
+    const auto isFile = [&error](const std::string& path) { return path != "-" && fs::is_regular_file(path, error); };
     for (int i = 0; i < 3; ++i)
     {
         for (int j = i + 1; j < 3; ++j)
         {
-            if (exists[i] && exists[j] && status[i].st_dev == status[j].st_dev && status[i].st_ino == status[j].st_ino)
-                throw ToolError(*files[j].path + ": is the same file as " + files[i].role + " " + *files[i].path +
-                                    "; writing it would destroy it: give another " + files[j].role,
+            if (isFile(files[i].first) && isFile(files[j].first) &&
+                fs::equivalent(files[i].first, files[j].first, error))
+                throw ToolError(files[j].first + ": is the same file as " + files[i].second + " " + files[i].first +
+                                    "; writing it would destroy it: give another " + files[j].second,
                                 ToolError::kUsage);
         }
     }
@@ -300,19 +296,25 @@ RenderSummary render(const RenderOptions& options, HostSession& session, PluginI
     return summary;
 }
 
-void refuseUnwrittenReports();
+// Every report ends up on standard output: a failure to write it (a full disk, a closed pipe) is the run's failure.
+// Answers its cause, or nothing when all went out.
+std::string standardOutputFault()
+{
+    errno = 0;
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0)
+        return "";
+    return errno != 0 ? std::strerror(errno) : "write error";
+}
+
+// One line on standard error, as every message of the tool.
+void complain(const std::string& text)
+{
+    std::fputs(("tessaloom-render: " + text + "\n").c_str(), stderr);
+}
 
 void warn(const std::string& text)
 {
-    std::fprintf(stderr, "tessaloom-render: warning: %s\n", text.c_str());
-}
-
-// A JSON document without its final line break.
-std::string withoutLastNewline(std::string text)
-{
-    while (!text.empty() && text.back() == '\n')
-        text.pop_back();
-    return text;
+    complain("warning: " + text);
 }
 
 int run(const RenderOptions& options)
@@ -320,7 +322,7 @@ int run(const RenderOptions& options)
     CallLog log(options.verbose ? stderr : nullptr);
     // The audio or the response on standard output leaves standard error for the reports.
     std::FILE* const reports = options.outputPath == "-" || options.responsePath == "-" ? stderr : stdout;
-    std::vector<std::pair<std::string, std::string>> jsonReports; // member name, document
+    nlohmann::ordered_json jsonReports = nlohmann::ordered_json::object(); // "info", "render", "response"
 
     // An interrupt ends the run at once, even while standard input is read, and removes any temporary file.
     const InterruptCatcher catcher(options.outputPath == "-" ? "standard output" : options.outputPath);
@@ -371,7 +373,7 @@ int run(const RenderOptions& options)
     if (options.info)
     {
         if (options.json)
-            jsonReports.emplace_back("info", PluginInfoReport::json(*first.plugin, catalogue));
+            jsonReports["info"] = PluginInfoReport::json(*first.plugin, catalogue);
         else
             std::fputs(PluginInfoReport::text(*first.plugin, catalogue).c_str(), reports);
     }
@@ -383,7 +385,7 @@ int run(const RenderOptions& options)
         for (const std::string& warning : summary.warnings())
             warn(warning);
         if (options.json && !options.quiet)
-            jsonReports.emplace_back("render", summary.json());
+            jsonReports["render"] = summary.json();
         else if (!options.quiet)
             std::fputs((options.batchInputs.empty() ? summary.text() : summary.line()).c_str(), reports);
     }
@@ -410,56 +412,35 @@ int run(const RenderOptions& options)
             warn(options.responsePath + ": the plug-in's output was not finite; those frequencies read nan");
         const double lowest = points.empty() ? 0.0 : points.front().hz;
         const double highest = points.empty() ? 0.0 : points.back().hz;
-        char line[160];
         if (options.json && !options.quiet)
-        {
-            std::snprintf(line, sizeof(line), ", \"frequencies\": %zu, \"lowestHz\": %.17g, \"highestHz\": %.17g}",
-                          points.size(), lowest, highest);
-            jsonReports.emplace_back("response", "{\"file\": " + jsonString(options.responsePath) + line);
-        }
+            jsonReports["response"] = {{"file", options.responsePath},
+                                       {"frequencies", points.size()},
+                                       {"lowestHz", lowest},
+                                       {"highestHz", highest}};
         else if (!options.quiet)
-            std::fprintf(reports, "response    %s (%zu frequencies from %.0f Hz to %.0f Hz)\n",
-                         options.responsePath.c_str(), points.size(), lowest, highest);
+            std::fputs(fmt::format("response    {} ({} frequencies from {:.0f} Hz to {:.0f} Hz)\n",
+                                   options.responsePath, points.size(), lowest, highest)
+                           .c_str(),
+                       reports);
     }
 
     // One run, one JSON document: the report itself when there is one, else an object holding each.
-    if (jsonReports.size() == 1)
-        std::fprintf(reports, "%s\n", withoutLastNewline(jsonReports.front().second).c_str());
-    else if (!jsonReports.empty())
-    {
-        std::string document = "{";
-        for (size_t i = 0; i < jsonReports.size(); ++i)
-            document +=
-                (i == 0 ? "\"" : ",\n\"") + jsonReports[i].first + "\": " + withoutLastNewline(jsonReports[i].second);
-        std::fprintf(reports, "%s}\n", document.c_str());
-    }
+    if (!jsonReports.empty())
+        std::fputs(jsonText(jsonReports.size() == 1 ? jsonReports.front() : jsonReports).c_str(), reports);
     // The output becomes the target only once its reports are out: a run that fails leaves no output.
-    refuseUnwrittenReports();
+    if (const std::string fault = standardOutputFault(); !fault.empty())
+        throw ToolError("standard output: cannot write: " + fault + "; nothing written", ToolError::kFailure);
     if (writer)
         writer->commit();
     return 0;
 }
 
-// Every report ends up on standard output: a failure to write it (a full disk, a closed pipe) is the run's failure.
-void refuseUnwrittenReports()
-{
-    errno = 0;
-    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0)
-        return;
-    const int cause = errno;
-    throw ToolError(std::string("standard output: cannot write: ") +
-                        (cause != 0 ? std::strerror(cause) : "write error") + "; nothing written",
-                    ToolError::kFailure);
-}
-
 int checkedStandardOutput(int status)
 {
-    errno = 0;
-    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0)
+    const std::string fault = standardOutputFault();
+    if (fault.empty())
         return status;
-    const int cause = errno;
-    std::fprintf(stderr, "tessaloom-render: standard output: cannot write: %s\n",
-                 cause != 0 ? std::strerror(cause) : "write error");
+    complain("standard output: cannot write: " + fault);
     return status == 0 ? ToolError::kFailure : status;
 }
 
@@ -482,14 +463,15 @@ int main(int argc, char** argv)
         }
         if (options.version)
         {
-            std::printf("tessaloom-render %s (%s)\n", TESSALOOM_VERSION, sf_version_string());
+            std::fputs(fmt::format("tessaloom-render {} ({})\n", TESSALOOM_VERSION, sf_version_string()).c_str(),
+                       stdout);
             try
             {
-                std::printf("plug-in: %s\n", findPlugin(options.pluginPath).c_str());
+                std::fputs(("plug-in: " + findPlugin(options.pluginPath) + "\n").c_str(), stdout);
             }
             catch (const ToolError& error)
             {
-                std::printf("plug-in: none found (%s)\n", error.what());
+                std::fputs(fmt::format("plug-in: none found ({})\n", error.what()).c_str(), stdout);
             }
             return checkedStandardOutput(0);
         }
@@ -509,7 +491,7 @@ int main(int argc, char** argv)
             catch (const ToolError& error)
             {
                 std::fflush(stdout);
-                std::fprintf(stderr, "tessaloom-render: %s\n", error.what());
+                complain(error.what());
                 status = ToolError::kFailure;
             }
         }
@@ -520,13 +502,13 @@ int main(int argc, char** argv)
         std::fflush(stdout);
         if (ProgressBar::lineOpen != 0)
             std::fputc('\n', stderr);
-        std::fprintf(stderr, "tessaloom-render: %s\n", error.what());
+        complain(error.what());
         return error.exitStatus();
     }
     catch (const std::exception& error)
     {
         std::fflush(stdout);
-        std::fprintf(stderr, "tessaloom-render: %s\n", error.what());
+        complain(error.what());
         return ToolError::kFailure;
     }
 }
