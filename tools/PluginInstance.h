@@ -33,6 +33,8 @@ public:
     const std::string& path() const { return libraryPath; }
     /// The instance's record; null before load and after close.
     AEffect* effect() const { return record; }
+    /// The parameters the instance reports; 0 without an instance.
+    int32_t parameterCount() const { return record != nullptr ? record->numParams : 0; }
 
     /// Calls the record's dispatcher (0 without an instance).
     intptr_t dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f);
