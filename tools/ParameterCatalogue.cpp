@@ -135,10 +135,7 @@ ParameterCatalogue ParameterCatalogue::probe(PluginInstance& plugin)
 {
     ParameterCatalogue catalogue = probe(plugin, {});
     for (ParameterInfo& info : catalogue.all)
-    {
-        if (info.entries.empty() && !info.showsFrequency && !info.showsLinearRange)
-            learn(plugin, info);
-    }
+        learn(plugin, info);
     return catalogue;
 }
 
