@@ -109,8 +109,7 @@ AudioFileReader::AudioFileReader(const std::string& path, int firstChannel, int 
         secondChannel > channelCount)
     {
         const std::string count = std::to_string(channelCount);
-        sf_close(file);
-        file = nullptr;
+        sf_close(file); // the destructor does not run for a constructor that throws
         throw ToolError(filePath + ": " + count + " channels; the plug-in takes mono or stereo audio" +
                             (channelCount > 1 ? ": pick a pair with --channels (1,2 to " + count + ")" : ""),
                         picked ? ToolError::kUsage : ToolError::kFailure);
@@ -127,7 +126,6 @@ AudioFileReader::AudioFileReader(const std::string& path, int firstChannel, int 
     if (rate <= 0 || frameCount < 0)
     {
         sf_close(file);
-        file = nullptr;
         throw ToolError(filePath + ": unsupported audio: no valid sample rate or length", ToolError::kFailure);
     }
     // libsndfile answers about SF_COUNT_MAX for a stream without a length; 2^40 frames are weeks of audio.

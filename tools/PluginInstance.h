@@ -29,7 +29,6 @@ public:
     /// Loads the library at path and creates the instance. Throws ToolError naming the file when the library cannot
     /// be loaded, exports no entry point, creates no effect, or is not a 2-in/2-out effect with replacing processing.
     void load(const std::string& path);
-    /// The library's path as given to load.
     const std::string& path() const { return libraryPath; }
     /// The instance's record; null before load and after close.
     AEffect* effect() const { return record; }
@@ -53,7 +52,6 @@ public:
     void setTimeInfo(const VstTimeInfo* info) { timeInfo = info; }
     /// Number of audioMasterGetTime requests so far.
     int64_t timeRequests() const { return timeRequestCount; }
-    /// The log every call goes through.
     CallLog& log() { return callLog; }
 
 private:

@@ -4,7 +4,6 @@
 #include <nlohmann/json.hpp>
 #include <strings.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
