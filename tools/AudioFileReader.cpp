@@ -1,20 +1,18 @@
 #include "tools/AudioFileReader.h"
 
 #include "tools/AudioFileWriter.h"
+#include "tools/TemporaryFile.h"
 #include "tools/TextUtilities.h"
-
 #include "tools/ToolError.h"
 
 #include <sndfile.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace
@@ -57,24 +55,12 @@ int seekableStandardInput()
 {
     if (lseek(STDIN_FILENO, 0, SEEK_CUR) >= 0)
         return -1;
-    const char* const folder = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "/tmp";
-    const int spool = open(folder, O_TMPFILE | O_RDWR, 0600);
-    if (spool < 0)
-        throw ToolError(std::string("standard input: cannot make a spool file in ") + folder + ": " +
-                            std::strerror(errno),
-                        ToolError::kFailure);
-    std::vector<char> buffer(1 << 16);
-    ssize_t got = 0;
-    while ((got = ::read(STDIN_FILENO, buffer.data(), buffer.size())) != 0)
+    const int spool = openSpool("standard input: ");
+    if (!copyAll(STDIN_FILENO, spool))
     {
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0 || ::write(spool, buffer.data(), static_cast<size_t>(got)) != got)
-        {
-            const int cause = errno;
-            ::close(spool);
-            throw ToolError(std::string("standard input: cannot spool: ") + std::strerror(cause), ToolError::kFailure);
-        }
+        const int cause = errno;
+        ::close(spool);
+        throw ToolError(std::string("standard input: cannot spool: ") + std::strerror(cause), ToolError::kFailure);
     }
     lseek(spool, 0, SEEK_SET);
     return spool;
@@ -123,8 +109,7 @@ AudioFileReader::AudioFileReader(const std::string& path, int firstChannel, int 
         secondChannel > channelCount)
     {
         const std::string count = std::to_string(channelCount);
-        sf_close(file);
-        file = nullptr;
+        sf_close(file); // the destructor does not run for a constructor that throws
         throw ToolError(filePath + ": " + count + " channels; the plug-in takes mono or stereo audio" +
                             (channelCount > 1 ? ": pick a pair with --channels (1,2 to " + count + ")" : ""),
                         picked ? ToolError::kUsage : ToolError::kFailure);
@@ -136,10 +121,11 @@ AudioFileReader::AudioFileReader(const std::string& path, int firstChannel, int 
         rightChannel = secondChannel - 1;
         channelCount = 2;
     }
+    else if (channelCount == 1)
+        rightChannel = 0; // a mono file feeds both inputs
     if (rate <= 0 || frameCount < 0)
     {
         sf_close(file);
-        file = nullptr;
         throw ToolError(filePath + ": unsupported audio: no valid sample rate or length", ToolError::kFailure);
     }
     // libsndfile answers about SF_COUNT_MAX for a stream without a length; 2^40 frames are weeks of audio.
@@ -190,18 +176,10 @@ int32_t AudioFileReader::read(float* left, float* right, int32_t frames)
         const int32_t count = std::min(frames - done, chunkFrames - chunkPosition);
         const size_t stride = static_cast<size_t>(fileChannels);
         const float* source = chunk.data() + static_cast<size_t>(chunkPosition) * stride;
-        if (channelCount == 2)
+        for (int32_t i = 0; i < count; ++i)
         {
-            for (int32_t i = 0; i < count; ++i)
-            {
-                left[done + i] = source[stride * i + leftChannel];
-                right[done + i] = source[stride * i + rightChannel];
-            }
-        }
-        else
-        {
-            std::copy(source, source + count, left + done);
-            std::copy(source, source + count, right + done);
+            left[done + i] = source[stride * i + leftChannel];
+            right[done + i] = source[stride * i + rightChannel];
         }
         done += count;
         chunkPosition += count;

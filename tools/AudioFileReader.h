@@ -43,7 +43,6 @@ public:
     int sampleRate() const { return rate; }
     int channels() const { return channelCount; }
     int format() const { return formatCode; }
-    /// The file's tags and broadcast chunk.
     const AudioMetadata& metadata() const { return tags; }
     /// True when the length is unknown: a stream from a pipe that does not say it. Then frames() means nothing.
     bool unknownLength() const { return declared < 0; }
@@ -54,7 +53,6 @@ public:
     /// Reads the next frames into left and right; frames past the end of the file are silence. Answers the frames
     /// read from the file. Throws ToolError naming the file when reading fails.
     int32_t read(float* left, float* right, int32_t frames);
-    /// Frames read so far, and whether the file has ended.
     int64_t framesRead() const { return readCount; }
     bool ended() const { return atEnd; }
 

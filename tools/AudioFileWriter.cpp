@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <iterator>
 
 namespace
 {
@@ -66,9 +65,6 @@ const SampleFormat kSampleFormats[] = {
     {nullptr, SF_FORMAT_OPUS, "Opus", 0, 0},
     {nullptr, SF_FORMAT_MPEG_LAYER_III, "MPEG Layer III", 0, 0},
 };
-
-// PCM from widest to narrowest.
-const int kPcmByWidth[] = {SF_FORMAT_PCM_32, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16, SF_FORMAT_PCM_S8, SF_FORMAT_PCM_U8};
 
 const SampleFormat* findSample(int format)
 {
@@ -154,18 +150,19 @@ OutputFormat AudioFileWriter::choose(const std::string& path, const std::string&
     }
     else
     {
+        // The input's own samples, else float, else the widest PCM the container holds.
         const SampleFormat* const input = findSample(inputFormat);
-        if (input != nullptr && holds(major | input->subtype, sampleRate))
-            subtype = input->subtype;
-        else if (holds(major | SF_FORMAT_FLOAT, sampleRate))
-            subtype = SF_FORMAT_FLOAT;
-        else
+        const int candidates[] = {input != nullptr ? input->subtype : 0,
+                                  SF_FORMAT_FLOAT,
+                                  SF_FORMAT_PCM_32,
+                                  SF_FORMAT_PCM_24,
+                                  SF_FORMAT_PCM_16,
+                                  SF_FORMAT_PCM_S8,
+                                  SF_FORMAT_PCM_U8};
+        for (const int candidate : candidates)
         {
-            for (const int pcm : kPcmByWidth)
-            {
-                if (subtype == 0 && holds(major | pcm, sampleRate))
-                    subtype = pcm;
-            }
+            if (subtype == 0 && candidate != 0 && holds(major | candidate, sampleRate))
+                subtype = candidate;
         }
         if (input != nullptr && findSample(subtype)->rank < input->rank)
             result.narrowing = path + ": " + chosen->name + " files hold no " + input->name + " samples; written as " +
@@ -224,7 +221,7 @@ AudioFileWriter::AudioFileWriter(const std::string& path, int format, int sample
     const int subtype = format & SF_FORMAT_SUBMASK;
     isFloat = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
     // A PCM format's rank is its width.
-    if (std::find(std::begin(kPcmByWidth), std::end(kPcmByWidth), subtype) != std::end(kPcmByWidth))
+    if ((subtype >= SF_FORMAT_PCM_S8 && subtype <= SF_FORMAT_PCM_32) || subtype == SF_FORMAT_PCM_U8)
         pcmBits = findSample(format)->rank;
     file = sf_open_fd(temporary.descriptor(), SFM_WRITE, &info, SF_FALSE); // the temporary file keeps the descriptor
     if (file == nullptr)

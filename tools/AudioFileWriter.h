@@ -70,7 +70,6 @@ public:
 
     /// True when the samples are rounded to 8, 16 or 24 bits, where dither applies.
     bool dithers() const { return pcmBits > 0 && pcmBits < 32; }
-    /// True when the format holds floating-point samples.
     bool floatingPoint() const { return isFloat; }
     /// The format as written ("WAV, 32-bit float"); an RF64 that stayed small enough for WAV says "WAV".
     std::string description() const;

@@ -29,7 +29,6 @@ public:
     /// Starts again from the first block.
     void rewind() { position = -preroll; }
 
-    /// Frames of the pre-roll and of the rendered range.
     int64_t prerollFrames() const { return preroll; }
     int64_t renderedFrames() const { return rendered; }
 

@@ -12,7 +12,6 @@ public:
     /// A log that writes to stream when enabled; a null stream disables it.
     explicit CallLog(std::FILE* stream = nullptr);
 
-    /// True when lines are written.
     bool enabled() const { return out != nullptr && muteDepth == 0; }
 
     /// Writes one line, prefixed with the direction ("host -> plug-in" or "plug-in -> host").

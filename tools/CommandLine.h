@@ -52,6 +52,5 @@ class CommandLine
 public:
     /// Parses the arguments (without the program name). Throws ToolError (usage) naming the option at fault.
     static RenderOptions parse(const std::vector<std::string>& arguments);
-    /// The help text.
     static std::string usage();
 };

@@ -20,7 +20,6 @@ public:
     /// does not fit the knob.
     float normalisedFor(const std::string& prefix, double hz, const std::string& parameterName) const;
 
-    /// Lowest and highest frequency in Hz.
     double lowestHz() const { return lowest; }
     double highestHz() const { return highest; }
     /// True when the knob is split into two halves; then their prefixes.

@@ -49,8 +49,7 @@ std::vector<std::string> HostSession::applyAssignments(std::vector<ParameterAssi
         lastWritten.push_back(assignment.points().front().normalised);
     }
     const std::vector<std::string> warnings = checkEntries(assignments, before);
-    AEffect* const effect = plugin.effect();
-    for (int32_t index = 0; effect != nullptr && index < effect->numParams; ++index)
+    for (int32_t index = 0; index < plugin.parameterCount(); ++index)
         plugin.dispatchText(effGetParamDisplay, index);
     return warnings;
 }

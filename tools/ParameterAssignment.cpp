@@ -57,7 +57,6 @@ ParameterAssignment ParameterAssignment::start(const std::string& text, const Pa
     ParameterAssignment assignment;
     assignment.parameterIndex = info->index;
     assignment.parameterName = info->name;
-    assignment.entries = info->entries;
     assignment.shown = *info;
     valueText = text.substr(equals + 1);
     return assignment;
@@ -100,17 +99,20 @@ ParameterAssignment ParameterAssignment::parseAutomation(const std::string& text
 ParameterAssignment::Point ParameterAssignment::parseValue(const std::string& valueText,
                                                            const ParameterCatalogue& catalogue) const
 {
+    const std::vector<ChoiceEntry>& entries = shown.entries;
     Point point;
     point.text = trimmed(valueText);
+    const auto entryPoint = [&point](const ChoiceEntry& entry)
+    {
+        point.normalised = entry.value;
+        point.entry = true;
+        point.entryName = trimmed(entry.name);
+        return point;
+    };
     for (const ChoiceEntry& entry : entries)
     {
         if (equalsIgnoringCase(trimmed(entry.name), point.text))
-        {
-            point.normalised = entry.value;
-            point.entry = true;
-            point.entryName = trimmed(entry.name);
-            return point;
-        }
+            return entryPoint(entry);
     }
     const std::string given = "\"" + parameterName + "=" + point.text + "\": ";
     if (!point.text.empty() && point.text.back() == '%')
@@ -131,10 +133,7 @@ ParameterAssignment::Point ParameterAssignment::parseValue(const std::string& va
                                     " as --info numbers them (or the normalised value as a percentage, " +
                                     numberText(*number * 100.0) + "%)",
                                 ToolError::kUsage);
-            point.normalised = entries[static_cast<size_t>(*number)].value;
-            point.entry = true;
-            point.entryName = trimmed(entries[static_cast<size_t>(*number)].name);
-            return point;
+            return entryPoint(entries[static_cast<size_t>(*number)]);
         }
         if (shown.showsFrequency && *number <= 1.0)
             throw ToolError(given + "as shown, " + point.text + " would be " + point.text +
@@ -193,12 +192,7 @@ ParameterAssignment::Point ParameterAssignment::parseValue(const std::string& va
 
 bool ParameterAssignment::needsFrequencyScale() const
 {
-    for (const Point& point : timeline)
-    {
-        if (point.frequency)
-            return true;
-    }
-    return false;
+    return std::any_of(timeline.begin(), timeline.end(), [](const Point& point) { return point.frequency; });
 }
 
 void ParameterAssignment::resolveFrequencies(const FrequencyScale* scale, const std::optional<std::string>& condition)

@@ -69,8 +69,7 @@ private:
 
     int32_t parameterIndex = 0;
     std::string parameterName;
-    std::vector<ChoiceEntry> entries;
-    ParameterInfo shown; // how the parameter shows numbers
+    ParameterInfo shown; // its entries and how it shows numbers
     bool isAutomation = false;
     std::vector<Point> timeline; // one point for --set
 };

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <optional>
+#include <set>
 #include <utility>
 
 namespace
@@ -55,13 +56,11 @@ std::vector<ChoiceEntry> probeEntries(PluginInstance& plugin, int32_t index)
     if (showsOneQuantity(swept))
         return {};
     // A knob whose texts come back (A, B, A) is no list of entries.
-    for (size_t i = 0; i < swept.size(); ++i)
+    std::set<std::string> distinct;
+    for (const SweptEntry& entry : swept)
     {
-        for (size_t j = i + 1; j < swept.size(); ++j)
-        {
-            if (swept[i].name == swept[j].name)
-                return {};
-        }
+        if (!distinct.insert(entry.name).second)
+            return {};
     }
     std::vector<ChoiceEntry> entries;
     const float count = static_cast<float>(swept.size());
@@ -136,19 +135,14 @@ ParameterCatalogue ParameterCatalogue::probe(PluginInstance& plugin)
 {
     ParameterCatalogue catalogue = probe(plugin, {});
     for (ParameterInfo& info : catalogue.all)
-    {
-        if (info.entries.empty() && !info.showsFrequency && !info.showsLinearRange)
-            learn(plugin, info);
-    }
+        learn(plugin, info);
     return catalogue;
 }
 
 ParameterCatalogue ParameterCatalogue::probe(PluginInstance& plugin, const std::vector<std::string>& names)
 {
-    AEffect* const effect = plugin.effect();
-    const int32_t count = effect != nullptr ? effect->numParams : 0;
     std::vector<ParameterInfo> parameters;
-    for (int32_t index = 0; index < count; ++index)
+    for (int32_t index = 0; index < plugin.parameterCount(); ++index)
     {
         ParameterInfo info;
         info.index = index;
@@ -173,11 +167,9 @@ std::optional<std::string> ParameterCatalogue::frequencyCondition(PluginInstance
 {
     if (probeFrequencyScale(plugin, index))
         return std::string();
-    AEffect* const effect = plugin.effect();
-    const int32_t count = effect != nullptr ? effect->numParams : 0;
     plugin.log().mute();
     std::optional<std::string> condition;
-    for (int32_t other = 0; other < count && !condition; ++other)
+    for (int32_t other = 0; other < plugin.parameterCount() && !condition; ++other)
     {
         if (other == index)
             continue;

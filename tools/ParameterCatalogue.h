@@ -42,7 +42,6 @@ struct ParameterInfo
 class ParameterCatalogue
 {
 public:
-    /// An empty catalogue.
     ParameterCatalogue() = default;
     /// A catalogue of known parameters (for tests and other plug-ins' descriptions).
     explicit ParameterCatalogue(std::vector<ParameterInfo> parameters);

@@ -53,12 +53,12 @@ void PluginInstance::load(const std::string& path)
         throw ToolError(path + ": cannot load the plug-in: " + reasonWithoutPath(dlerror(), openPath),
                         ToolError::kFailure);
 
-    auto entry = reinterpret_cast<EntryPoint>(dlsym(library, "VSTPluginMain"));
     const char* entryName = "VSTPluginMain";
+    auto entry = reinterpret_cast<EntryPoint>(dlsym(library, entryName));
     if (entry == nullptr)
     {
-        entry = reinterpret_cast<EntryPoint>(dlsym(library, "main"));
         entryName = "main";
+        entry = reinterpret_cast<EntryPoint>(dlsym(library, entryName));
     }
     if (entry == nullptr)
         throw ToolError(path + ": not a plug-in: it exports neither VSTPluginMain nor main", ToolError::kFailure);
@@ -199,12 +199,10 @@ intptr_t PluginInstance::answer(int32_t opcode, int32_t, intptr_t, void* ptr, fl
     case audioMasterGetVendorVersion:
         return 1;
     case audioMasterGetVendorString:
-        if (ptr != nullptr)
-            std::strcpy(static_cast<char*>(ptr), "Vornmark"); // the host's buffer holds 64 characters
-        return ptr != nullptr ? 1 : 0;
     case audioMasterGetProductString:
-        if (ptr != nullptr)
-            std::strcpy(static_cast<char*>(ptr), "tessaloom-render");
+        if (ptr != nullptr) // the plug-in's buffer holds 64 characters
+            std::strcpy(static_cast<char*>(ptr),
+                        opcode == audioMasterGetVendorString ? "Vornmark" : "tessaloom-render");
         return ptr != nullptr ? 1 : 0;
     case audioMasterCanDo:
         return (ptr != nullptr && std::strcmp(static_cast<const char*>(ptr), "sendVstTimeInfo") == 0) ? 1 : 0;

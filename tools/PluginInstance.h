@@ -29,10 +29,11 @@ public:
     /// Loads the library at path and creates the instance. Throws ToolError naming the file when the library cannot
     /// be loaded, exports no entry point, creates no effect, or is not a 2-in/2-out effect with replacing processing.
     void load(const std::string& path);
-    /// The library's path as given to load.
     const std::string& path() const { return libraryPath; }
     /// The instance's record; null before load and after close.
     AEffect* effect() const { return record; }
+    /// The parameters the instance reports; 0 without an instance.
+    int32_t parameterCount() const { return record != nullptr ? record->numParams : 0; }
 
     /// Calls the record's dispatcher (0 without an instance).
     intptr_t dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f);
@@ -51,7 +52,6 @@ public:
     void setTimeInfo(const VstTimeInfo* info) { timeInfo = info; }
     /// Number of audioMasterGetTime requests so far.
     int64_t timeRequests() const { return timeRequestCount; }
-    /// The log every call goes through.
     CallLog& log() { return callLog; }
 
 private:

@@ -14,9 +14,7 @@ public:
     /// A bar for total units of work, drawn on stream when enabled.
     ProgressBar(std::FILE* stream, bool enabled, int64_t total);
 
-    /// Shows done units of work.
     void update(int64_t done);
-    /// Clears the line.
     void finish();
 
     /// True (1) while a bar is on its line without a line break: a message must start on a line of its own.

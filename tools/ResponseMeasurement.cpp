@@ -6,7 +6,6 @@
 #include "tools/ToolError.h"
 
 #include <fmt/format.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -117,15 +116,7 @@ void ResponseMeasurement::writeCsv(const std::string& path, const std::vector<Po
     for (const Point& point : points)
         fmt::format_to(std::back_inserter(text), "{:.3f},{:.4f},{:.4f}\n", point.hz, point.leftDb, point.rightDb);
     TemporaryFile file(path);
-    size_t written = 0;
-    while (written < text.size())
-    {
-        const ssize_t n = ::write(file.descriptor(), text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw ToolError(path + ": cannot write: " + std::strerror(errno), ToolError::kFailure);
-        written += static_cast<size_t>(n);
-    }
+    if (!writeAll(file.descriptor(), text.data(), text.size()))
+        throw ToolError(path + ": cannot write: " + std::strerror(errno), ToolError::kFailure);
     file.commit();
 }

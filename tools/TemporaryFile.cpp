@@ -35,17 +35,44 @@ void noteCurrent(const std::string& path)
     currentTemporary[length] = '\0';
 }
 
-// An unnamed file in the temporary folder that holds what goes into a pipe until it is complete.
-int spoolFor(const std::string& target)
+} // namespace
+
+int openSpool(const std::string& messageStart)
 {
     const char* const folder = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "/tmp";
     const int spool = open(folder, O_TMPFILE | O_RDWR, 0600);
     if (spool < 0)
-        cannotWrite(target, std::string("cannot make a spool file in ") + folder + ": " + std::strerror(errno));
+        throw ToolError(messageStart + "cannot make a spool file in " + folder + ": " + std::strerror(errno),
+                        ToolError::kFailure);
     return spool;
 }
 
-} // namespace
+bool writeAll(int fd, const char* data, size_t size)
+{
+    for (size_t done = 0; done < size;)
+    {
+        const ssize_t put = ::write(fd, data + done, size - done);
+        if (put <= 0 && errno != EINTR)
+            return false;
+        done += put > 0 ? static_cast<size_t>(put) : 0;
+    }
+    return true;
+}
+
+bool copyAll(int from, int to)
+{
+    std::vector<char> buffer(1 << 16);
+    for (;;)
+    {
+        const ssize_t got = ::read(from, buffer.data(), buffer.size());
+        if (got == 0)
+            return true;
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 || !writeAll(to, buffer.data(), static_cast<size_t>(got)))
+            return false;
+    }
+}
 
 void TemporaryFile::removeCurrentFromSignalHandler()
 {
@@ -89,7 +116,7 @@ TemporaryFile::TemporaryFile(const std::string& targetPath, bool noClobber)
         if (lseek(fd, 0, SEEK_CUR) < 0)
         {
             pipeFd = fd;
-            fd = spoolFor(target);
+            fd = openSpool(targetName() + ": cannot write: ");
         }
         return;
     }
@@ -134,24 +161,8 @@ TemporaryFile::~TemporaryFile()
 
 void TemporaryFile::commit()
 {
-    if (pipeFd >= 0)
-    {
-        std::vector<char> buffer(1 << 16);
-        ssize_t got = 0;
-        lseek(fd, 0, SEEK_SET);
-        while ((got = read(fd, buffer.data(), buffer.size())) > 0)
-        {
-            for (ssize_t done = 0; done < got;)
-            {
-                const ssize_t put = ::write(pipeFd, buffer.data() + done, static_cast<size_t>(got - done));
-                if (put < 0 && errno != EINTR)
-                    cannotWrite(target, std::strerror(errno));
-                done += put > 0 ? put : 0;
-            }
-        }
-        if (got < 0)
-            cannotWrite(target, std::strerror(errno));
-    }
+    if (pipeFd >= 0 && (lseek(fd, 0, SEEK_SET) < 0 || !copyAll(fd, pipeFd)))
+        cannotWrite(target, std::strerror(errno));
     const int held = fd;
     fd = -1;
     if (held >= 0 && ::close(held) != 0)

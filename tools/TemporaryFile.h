@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 /// A file written beside its target under a hidden temporary name (".NAME.XXXXXX", or for a name too long for that
@@ -47,3 +48,11 @@ private:
     bool noReplace = false;
     bool committed = false;
 };
+
+/// An unnamed file in the temporary folder ($TMPDIR, else /tmp), open for reading and writing, for data that must be
+/// complete before it goes on. Throws ToolError "{messageStart}cannot make a spool file in FOLDER: cause".
+int openSpool(const std::string& messageStart);
+/// Writes all of data, again after an interrupted or partial write; false (errno set) when writing fails.
+bool writeAll(int fd, const char* data, size_t size);
+/// Copies what can be read from one descriptor into the other until it ends; false (errno set) on a failure.
+bool copyAll(int from, int to);

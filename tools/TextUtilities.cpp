@@ -4,7 +4,6 @@
 #include <nlohmann/json.hpp>
 #include <strings.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -12,13 +11,9 @@
 
 std::string trimmed(const std::string& text)
 {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && std::isspace(static_cast<unsigned char>(text[begin])) != 0)
-        ++begin;
-    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1])) != 0)
-        --end;
-    return text.substr(begin, end - begin);
+    const char* const space = " \t\n\v\f\r";
+    const size_t begin = text.find_first_not_of(space);
+    return begin == std::string::npos ? "" : text.substr(begin, text.find_last_not_of(space) + 1 - begin);
 }
 
 bool equalsIgnoringCase(const std::string& a, const std::string& b)

@@ -29,17 +29,13 @@ struct TransportSettings
 class Transport
 {
 public:
-    /// A transport with the given settings; nothing answered yet.
     explicit Transport(const TransportSettings& settings);
 
     /// Prepares and returns the answer for the block at offsetFrames from the input's first frame.
     const VstTimeInfo& beginBlock(int64_t offsetFrames, bool inPreroll);
-    /// The answer of the current block.
     const VstTimeInfo& timeInfo() const { return info; }
-    /// True when the current block rolls.
     bool rolling() const { return (info.flags & kVstTransportPlaying) != 0; }
 
-    /// Quarter notes in one bar of the time signature.
     double quartersPerBar() const;
 
 private:

@@ -160,21 +160,17 @@ std::vector<ParameterAssignment> parseAssignments(const RenderOptions& options, 
     // A parameter given again with the same option takes the later value; --set and --automate of one parameter
     // contradict each other.
     std::vector<ParameterAssignment> kept;
-    for (size_t i = 0; i < assignments.size(); ++i)
+    for (const ParameterAssignment& assignment : assignments)
     {
-        bool replaced = false;
-        for (size_t j = i + 1; j < assignments.size(); ++j)
-        {
-            if (assignments[i].index() != assignments[j].index())
-                continue;
-            if (assignments[i].automated() != assignments[j].automated())
-                throw ToolError("\"" + assignments[i].name() +
-                                    "\" is given to --set and to --automate; give one of them",
-                                ToolError::kUsage);
-            replaced = true;
-        }
-        if (!replaced)
-            kept.push_back(assignments[i]);
+        const auto same = std::find_if(kept.begin(), kept.end(),
+                                       [&assignment](const ParameterAssignment& other)
+                                       { return other.index() == assignment.index(); });
+        if (same != kept.end() && same->automated() != assignment.automated())
+            throw ToolError("\"" + assignment.name() + "\" is given to --set and to --automate; give one of them",
+                            ToolError::kUsage);
+        if (same != kept.end())
+            kept.erase(same);
+        kept.push_back(assignment);
     }
     return kept;
 }
@@ -248,13 +244,18 @@ RenderSummary render(const RenderOptions& options, HostSession& session, PluginI
     float* const inputs[2] = {inLeft.data(), inRight.data()};
     float* const outputs[2] = {outLeft.data(), outRight.data()};
 
+    const auto silence = [&inLeft, &inRight]
+    {
+        std::fill(inLeft.begin(), inLeft.end(), 0.0f);
+        std::fill(inRight.begin(), inRight.end(), 0.0f);
+    };
+
     const auto started = std::chrono::steady_clock::now();
     session.start();
     Block block;
     if (!options.noSettle)
     {
-        std::fill(inLeft.begin(), inLeft.end(), 0.0f);
-        std::fill(inRight.begin(), inRight.end(), 0.0f);
+        silence();
         const int64_t settle = settleFrames(rate);
         for (int64_t i = 0; i < settle; ++i)
             session.process(Block{-summary.prerollFrames - settle + i, 1, true}, inputs, outputs);
@@ -263,10 +264,7 @@ RenderSummary render(const RenderOptions& options, HostSession& session, PluginI
     while (schedule.next(block))
     {
         if (block.preroll || inputEnded)
-        {
-            std::fill(inLeft.begin(), inLeft.end(), 0.0f);
-            std::fill(inRight.begin(), inRight.end(), 0.0f);
-        }
+            silence();
         else if (reader.read(inLeft.data(), inRight.data(), block.frames) < block.frames && reader.ended())
         {
             // The input ended (where it said, or earlier): the tail follows the last frame read.
@@ -309,6 +307,9 @@ std::string standardOutputFault()
 // One line on standard error, as every message of the tool.
 void complain(const std::string& text)
 {
+    if (ProgressBar::lineOpen != 0) // a progress bar stays on its line when a render fails
+        std::fputc('\n', stderr);
+    ProgressBar::lineOpen = 0;
     std::fputs(("tessaloom-render: " + text + "\n").c_str(), stderr);
 }
 
@@ -323,33 +324,34 @@ int run(const RenderOptions& options)
     // The audio or the response on standard output leaves standard error for the reports.
     std::FILE* const reports = options.outputPath == "-" || options.responsePath == "-" ? stderr : stdout;
     nlohmann::ordered_json jsonReports = nlohmann::ordered_json::object(); // "info", "render", "response"
+    // The report of a render or a response: kept for the one JSON document at the end, or printed as text now.
+    const auto report = [&](const char* key, const nlohmann::ordered_json& json, const std::string& text)
+    {
+        if (options.json && !options.quiet)
+            jsonReports[key] = json;
+        else if (!options.quiet)
+            std::fputs(text.c_str(), reports);
+    };
 
     // An interrupt ends the run at once, even while standard input is read, and removes any temporary file.
     const InterruptCatcher catcher(options.outputPath == "-" ? "standard output" : options.outputPath);
     // Files and formats first: a wrong output name or a missing input fails before anything is loaded.
     refuseSameFile(options);
     std::unique_ptr<AudioFileReader> reader;
-    if (!options.inputPath.empty())
-        reader = std::make_unique<AudioFileReader>(options.inputPath, options.channelPair[0], options.channelPair[1]);
-    const double rate = reader ? reader->sampleRate() : options.sampleRate;
+    std::unique_ptr<AudioFileWriter> writer;
     OutputFormat outputFormat;
-    if (reader)
+    if (!options.inputPath.empty())
     {
+        reader = std::make_unique<AudioFileReader>(options.inputPath, options.channelPair[0], options.channelPair[1]);
+        const int rate = reader->sampleRate();
         const int64_t frames = reader->unknownLength() ? -1
                                                        : std::max(reader->frames(), reader->declaredFrames()) +
                                                              std::llround(options.tailSeconds * rate);
         outputFormat = AudioFileWriter::choose(options.outputPath, options.container, options.sampleFormat,
-                                               reader->format(), static_cast<int>(rate), frames);
-    }
-    TransportSettings transport = options.transport;
-    transport.sampleRate = rate;
-
-    std::unique_ptr<AudioFileWriter> writer;
-    if (reader)
-    {
-        writer = std::make_unique<AudioFileWriter>(options.outputPath, outputFormat.format, static_cast<int>(rate),
-                                                   outputFormat.wavWhenSmall, options.noClobber,
-                                                   reader->channels() == 1 ? 1 : 2);
+                                               reader->format(), rate, frames);
+        writer =
+            std::make_unique<AudioFileWriter>(options.outputPath, outputFormat.format, rate, outputFormat.wavWhenSmall,
+                                              options.noClobber, reader->channels() == 1 ? 1 : 2);
         if (options.ditherGiven && !writer->dithers())
             throw ToolError("--dither applies to PCM output; " + writer->description() + " is not narrowed",
                             ToolError::kUsage);
@@ -360,6 +362,9 @@ int run(const RenderOptions& options)
         if (!dropped.empty())
             warn(dropped);
     }
+    const double rate = reader ? reader->sampleRate() : options.sampleRate;
+    TransportSettings transport = options.transport;
+    transport.sampleRate = rate;
 
     OpenInstance first = openInstance(options, log, transport);
     // Learning a parameter's entries sweeps its display: only the parameters named, unless --info shows them all.
@@ -384,10 +389,7 @@ int run(const RenderOptions& options)
         summary.formatNarrowing = outputFormat.narrowing;
         for (const std::string& warning : summary.warnings())
             warn(warning);
-        if (options.json && !options.quiet)
-            jsonReports["render"] = summary.json();
-        else if (!options.quiet)
-            std::fputs((options.batchInputs.empty() ? summary.text() : summary.line()).c_str(), reports);
+        report("render", summary.json(), options.batchInputs.empty() ? summary.text() : summary.line());
     }
 
     if (!options.responsePath.empty())
@@ -412,16 +414,13 @@ int run(const RenderOptions& options)
             warn(options.responsePath + ": the plug-in's output was not finite; those frequencies read nan");
         const double lowest = points.empty() ? 0.0 : points.front().hz;
         const double highest = points.empty() ? 0.0 : points.back().hz;
-        if (options.json && !options.quiet)
-            jsonReports["response"] = {{"file", options.responsePath},
-                                       {"frequencies", points.size()},
-                                       {"lowestHz", lowest},
-                                       {"highestHz", highest}};
-        else if (!options.quiet)
-            std::fputs(fmt::format("response    {} ({} frequencies from {:.0f} Hz to {:.0f} Hz)\n",
-                                   options.responsePath, points.size(), lowest, highest)
-                           .c_str(),
-                       reports);
+        report("response",
+               {{"file", options.responsePath},
+                {"frequencies", points.size()},
+                {"lowestHz", lowest},
+                {"highestHz", highest}},
+               fmt::format("response    {} ({} frequencies from {:.0f} Hz to {:.0f} Hz)\n", options.responsePath,
+                           points.size(), lowest, highest));
     }
 
     // One run, one JSON document: the report itself when there is one, else an object holding each.
@@ -500,8 +499,6 @@ int main(int argc, char** argv)
     catch (const ToolError& error)
     {
         std::fflush(stdout);
-        if (ProgressBar::lineOpen != 0)
-            std::fputc('\n', stderr);
         complain(error.what());
         return error.exitStatus();
     }
