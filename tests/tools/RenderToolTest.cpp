@@ -283,14 +283,6 @@ double csvValueNear(const std::string& csv, double hz, int column)
     return best;
 }
 
-std::string readText(const std::string& path)
-{
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 } // namespace
 
 TEST(RenderToolTest, RenderMatchesTheDirectlyDrivenPluginBitForBit)
@@ -474,7 +466,7 @@ TEST(RenderToolTest, ResponseOfLowAndHighPass)
     const ToolRun lowPass =
         ToolRun::run({"--response", "lp.csv", "--set", "Filter Freq=1000Hz", "--sample-rate", "48000"}, folder);
     ASSERT_EQ(lowPass.status, 0) << lowPass.err;
-    const std::string csv = readText(folder + "/lp.csv");
+    const std::string csv = fileText(folder + "/lp.csv");
     EXPECT_EQ(csv.rfind("frequency_hz,left_db,right_db\n", 0), 0u);
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 241);
     // A second-order low-pass with Q 1: flat below, 0 dB at the cutoff, 12 dB per octave above.
@@ -486,7 +478,7 @@ TEST(RenderToolTest, ResponseOfLowAndHighPass)
     const ToolRun highPass =
         ToolRun::run({"--response", "hp.csv", "--set", "Filter Type=High Pass", "--set", "Filter Freq=1000Hz"}, folder);
     ASSERT_EQ(highPass.status, 0) << highPass.err;
-    const std::string hp = readText(folder + "/hp.csv");
+    const std::string hp = fileText(folder + "/hp.csv");
     EXPECT_LT(csvValueNear(hp, 100.0, 1), -35.0);
     EXPECT_NEAR(csvValueNear(hp, 10000.0, 1), 0.0, 0.5);
 }
@@ -600,26 +592,13 @@ TEST(RenderToolTest, UsageErrorsExitWithTwoAndLeaveNoOutput)
     EXPECT_EQ(help.out.rfind("usage: tessaloom-render", 0), 0u);
 }
 
-namespace
-{
-
-std::string fileBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
-}
-
-} // namespace
-
 TEST(RenderToolTest, OutputThatIsTheInputByAnyPathIsRefused)
 {
     const std::string folder = freshFolder("same-file");
     writeAudio(folder + "/in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2, testSignal(4800, 2, 4));
     ASSERT_EQ(symlink("in.wav", (folder + "/link.wav").c_str()), 0);
     ASSERT_EQ(link((folder + "/in.wav").c_str(), (folder + "/hard.wav").c_str()), 0);
-    const std::string original = fileBytes(folder + "/in.wav");
+    const std::string original = fileText(folder + "/in.wav");
     const std::vector<std::string> before = filesIn(folder);
     const std::vector<std::vector<std::string>> commands = {{"in.wav", "in.wav"},
                                                             {"in.wav", "./link.wav"},
@@ -628,7 +607,7 @@ TEST(RenderToolTest, OutputThatIsTheInputByAnyPathIsRefused)
     for (const auto& command : commands)
     {
         expectCleanFailure(ToolRun::run(command, folder), 2, "is the same file as", folder, before);
-        EXPECT_EQ(fileBytes(folder + "/in.wav"), original);
+        EXPECT_EQ(fileText(folder + "/in.wav"), original);
     }
 }
 
@@ -708,7 +687,7 @@ TEST(RenderToolTest, InputCutShortRendersWhatThereIsWithAWarning)
     {
         const int major = name == "in.wav" ? SF_FORMAT_WAV : name == "in.aiff" ? SF_FORMAT_AIFF : SF_FORMAT_AU;
         writeAudio(folder + "/whole", major | SF_FORMAT_PCM_16, 48000, 2, testSignal(144000, 2, 8));
-        std::ofstream(folder + "/" + name, std::ios::binary) << fileBytes(folder + "/whole").substr(0, 100000);
+        std::ofstream(folder + "/" + name, std::ios::binary) << fileText(folder + "/whole").substr(0, 100000);
         const ToolRun run = ToolRun::run({name, "out.wav", "--tail", "0.5"}, folder);
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_NE(run.err.find("warning: " + name + ": the header declares 144000 frames (3.000 s) but only "),
@@ -747,7 +726,7 @@ TEST(RenderToolTest, ReportsAreOneValidJsonDocumentAndAFailedWriteFails)
     {
         const ToolRun full = ToolRun::run(arguments, folder, "", SIGTERM, "/dev/null", "/dev/full");
         EXPECT_EQ(full.status, 1) << arguments.front();
-        EXPECT_EQ(fileBytes(folder + "/out.wav").size(), 0u) << "a failed run leaves no output";
+        EXPECT_EQ(fileText(folder + "/out.wav").size(), 0u) << "a failed run leaves no output";
         EXPECT_NE(full.err.find("tessaloom-render: standard output: cannot write: No space left"), std::string::npos)
             << full.err;
     }
@@ -764,11 +743,11 @@ TEST(RenderToolTest, ReplacingOutputsKeepsModeHonoursNoClobberAndLongNames)
     ASSERT_EQ(stat((folder + "/out.wav").c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0640u);
 
-    const std::string replaced = fileBytes(folder + "/out.wav");
+    const std::string replaced = fileText(folder + "/out.wav");
     const std::vector<std::string> before = filesIn(folder);
     expectCleanFailure(ToolRun::run({"in.wav", "out.wav", "--no-clobber"}, folder), 1,
                        "out.wav: exists; not replaced (--no-clobber)", folder, before);
-    EXPECT_EQ(fileBytes(folder + "/out.wav"), replaced);
+    EXPECT_EQ(fileText(folder + "/out.wav"), replaced);
 
     // Names up to the file system's 255 bytes: the hidden temporary name is shortened to fit.
     for (const size_t length : {240u, 251u})
@@ -899,11 +878,11 @@ TEST(RenderToolTest, EveryFormatPassesWholeThroughPipesAndAnInterruptEndsAStalle
     {
         ASSERT_EQ(shell(folder, "$TOOL in.wav file." + type + " -q"), 0) << type;
         ASSERT_EQ(shell(folder, "$TOOL in.wav - --type " + type + " -q | cat > piped." + type), 0) << type;
-        EXPECT_EQ(fileBytes(folder + "/piped." + type), fileBytes(folder + "/file." + type)) << type;
+        EXPECT_EQ(fileText(folder + "/piped." + type), fileText(folder + "/file." + type)) << type;
     }
     // FLAC from a pipe.
     ASSERT_EQ(shell(folder, "cat file.flac | $TOOL - fromflac.wav -q --format float 2>err.txt"), 0)
-        << readText(folder + "/err.txt");
+        << fileText(folder + "/err.txt");
     EXPECT_EQ(readAudio(folder + "/fromflac.wav").left.size(), 9000u);
     // While standard input stalls, a signal ends the run at once with 128 + its number and no output.
     for (const std::string signal : {"TERM", "INT", "HUP"})
@@ -911,11 +890,11 @@ TEST(RenderToolTest, EveryFormatPassesWholeThroughPipesAndAnInterruptEndsAStalle
         const std::string status = shell(folder, "rm -f fifo; mkfifo fifo; sleep 5 > fifo & s=$!; $TOOL - stalled.wav "
                                                  "< fifo 2>err.txt & p=$!; sleep 0.3; kill -s " +
                                                      signal + " $p; wait $p; echo $? > status.txt; kill $s") == 0
-                                       ? readText(folder + "/status.txt")
+                                       ? fileText(folder + "/status.txt")
                                        : "";
         const int expected = 128 + (signal == "TERM" ? SIGTERM : signal == "INT" ? SIGINT : SIGHUP);
         EXPECT_EQ(status, std::to_string(expected) + "\n") << signal;
-        EXPECT_NE(readText(folder + "/err.txt").find("stalled.wav: interrupted; nothing written"), std::string::npos);
+        EXPECT_NE(fileText(folder + "/err.txt").find("stalled.wav: interrupted; nothing written"), std::string::npos);
         EXPECT_FALSE(std::ifstream(folder + "/stalled.wav").good());
     }
 }
@@ -1074,7 +1053,7 @@ TEST(RenderToolTest, FindsThePluginWithoutBeingTold)
     for (const auto& c : cases)
     {
         EXPECT_EQ(shell(folder, c.command + " > said.txt 2>&1"), c.status) << c.command;
-        EXPECT_NE(readText(folder + "/said.txt").find(c.said), std::string::npos) << readText(folder + "/said.txt");
+        EXPECT_NE(fileText(folder + "/said.txt").find(c.said), std::string::npos) << fileText(folder + "/said.txt");
     }
 }
 

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 std::vector<std::string> filesIn(const std::string& folder)
 {
@@ -34,4 +36,12 @@ std::string freshFolder(const std::string& name)
         unlink((folder + "/" + file).c_str());
     mkdir(folder.c_str(), 0755);
     return folder;
+}
+
+std::string fileText(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
 }

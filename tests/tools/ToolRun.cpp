@@ -12,19 +12,6 @@
 #include <fstream>
 #include <sstream>
 
-namespace
-{
-
-std::string readWhole(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-} // namespace
-
 ToolRun ToolRun::run(const std::vector<std::string>& arguments, const std::string& folder,
                      const std::string& interruptWhenFileStarts, int signal, const std::string& stdinPath,
                      const std::string& stdoutPath)
@@ -70,7 +57,7 @@ ToolRun ToolRun::run(const std::vector<std::string>& arguments, const std::strin
     int waitStatus = 0;
     if (child > 0 && waitpid(child, &waitStatus, 0) == child && WIFEXITED(waitStatus))
         result.status = WEXITSTATUS(waitStatus);
-    result.out = stdoutPath.empty() ? readWhole(outPath) : std::string();
-    result.err = readWhole(errPath);
+    result.out = stdoutPath.empty() ? fileText(outPath) : std::string();
+    result.err = fileText(errPath);
     return result;
 }
